@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs every test tier: unit and logic tests also under
+# AddressSanitizer and UndefinedBehaviorSanitizer, integration tests against the real
+# desktop stack on their own Xvfb display and D-Bus session bus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+echo "== Format and data files"
+git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' |
+  xargs clang-format --dry-run --Werror
+desktop-file-validate data/org.halvaren.Tessary.desktop
+
+echo "== Sanitizer build: unit and logic tiers"
+bash scripts/build.sh build-asan -DTESSARY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -L 'unit|logic' --output-on-failure -j"$(nproc)")
+
+echo "== All tiers"
+bash scripts/build.sh build
+cd build
+ctest --output-on-failure

@@ -1,0 +1,76 @@
+// The one object that holds the program's run-time state and answers every callback.
+// Its member functions are defined in the folder of the subsystem that owns each.
+#pragma once
+
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "application/locations.h"
+#include "platform/application.h"
+#include "platform/desktop.h"
+#include "platform/system.h"
+
+namespace tessary {
+
+class AppDelegate final : public platform::ApplicationDelegate {
+ public:
+  AppDelegate(platform::Desktop& desktop, platform::System& system, Locations locations);
+  ~AppDelegate() override;
+
+  // Application lifecycle (application/).
+  void applicationDidFinishLaunching() override;
+  bool applicationShouldTerminateAfterLastWindowClosed() override { return false; }
+  void applicationWillTerminate() override;
+  void loadPanel();
+
+  // Backend supervision (backend/).
+  void checkPanel(double timeout, std::function<void(bool alive)> completion);
+  void startBackend();
+  void beginPolling();
+  void stopBackendIfOwned();
+  void configAlert(const std::string& title, const std::string& text);
+
+  // First-run setup (setup/).
+  void runSetup();
+  void launchBootstrap();
+
+  // Window chrome (ui/).
+  void buildMainMenu();
+  void buildWindow();
+  void buildStatusItem();
+  void showWindow();
+  bool windowShouldClose();
+  bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+  void showWindowAction() { showWindow(); }
+  void openInBrowser();
+  void quitAction();
+  bool decidePolicyForNavigation(const std::optional<platform::Address>& address);
+  void runOpenPanel(const platform::FileRequest& request, platform::FileListCompletion done);
+
+  const Locations& locations() const { return locations_; }
+
+  // Run-time state, read by the tests through these accessors.
+  std::unique_ptr<platform::Window> window;
+  platform::WebView* webView = nullptr;  // owned by window
+  std::unique_ptr<platform::StatusItem> statusItem;
+  std::unique_ptr<platform::ChildProcess> backend;
+  std::unique_ptr<platform::ChildProcess> setupProc;
+  std::unique_ptr<platform::Timer> pollTimer;
+  double pollDeadline = std::numeric_limits<double>::infinity();
+  bool pollInFlight = false;
+  bool panelLoaded = false;
+
+ private:
+  void launchDecision(bool alive);
+  void pollTick();
+  void finishWizard(int status);
+
+  platform::Desktop& desktop_;
+  platform::System& system_;
+  const Locations locations_;
+};
+
+}  // namespace tessary

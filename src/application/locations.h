@@ -1,0 +1,35 @@
+// The program-wide addresses and file locations, computed once at start-up.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/types.h"
+
+namespace tessary {
+
+inline constexpr char kPanelURL[] = "http://127.0.0.1:8477/";
+inline constexpr platform::Color kPaperColor{250.0 / 255.0, 250.0 / 255.0, 247.0 / 255.0, 1.0};
+inline constexpr char kApplicationId[] = "org.halvaren.Tessary";
+
+struct Locations {
+  std::string appSupportDir;
+  std::string approotFile;
+  std::string shellLogFile;
+  std::string setupLogFile;
+  std::string installedRoot;
+  // The program's shipped resources; absent when the program carries none.
+  std::optional<std::string> resourceDir;
+  std::optional<std::string> bundledRoot;
+  std::optional<std::string> bundledUVDir;
+  std::optional<std::string> bundledSetupHTML;
+};
+
+// "<folder of the executable>/../share/halvaren-tessary", when that folder exists.
+std::optional<std::string> resourceDirectoryFor(const std::string& executablePath);
+
+// Nothing is created on disk.
+Locations computeLocations(const std::string& dataHome,
+                           const std::optional<std::string>& resourceDir);
+
+}  // namespace tessary

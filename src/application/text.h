@@ -1,0 +1,16 @@
+// Small text helpers shared by the subsystems.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tessary {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(std::string_view bytes);
+
+// Removes white space at both ends: Unicode category Z, tab, U+000A to U+000D and U+0085.
+// The input must be valid UTF-8.
+std::string trimWhiteSpace(std::string_view text);
+
+}  // namespace tessary

@@ -1,0 +1,84 @@
+// Starting the backend server through the user's login shell.
+#include "backend/backend_launch.h"
+
+#include "application/app_delegate.h"
+#include "backend/ready_root.h"
+#include "platform/files.h"
+
+namespace tessary {
+
+std::string shellQuote(std::string_view word) {
+  std::string quoted = "'";
+  for (char c : word) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  quoted += '\'';
+  return quoted;
+}
+
+std::string chooseUV(const std::optional<std::string>& bundledUVDir, const std::string& home) {
+  std::vector<std::string> candidates;
+  if (bundledUVDir) candidates.push_back(*bundledUVDir + "/uv");
+  candidates.push_back(home + "/.local/bin/uv");
+  for (const auto& candidate : candidates) {
+    if (platform::exists(candidate)) return candidate;
+  }
+  return "uv";
+}
+
+std::string backendCommandLine(const std::string& codeRoot, const std::string& uvPath) {
+  return "cd " + shellQuote(codeRoot) + " && exec " + shellQuote(uvPath) + " run tessary serve";
+}
+
+std::string configAlertText(const std::string& approotFile, const std::string& codeRoot) {
+  return "Plik " + approotFile + " wskazuje katalog, który nie istnieje:\n" + codeRoot +
+         "\n\nUruchom ponownie ./install.sh z katalogu paczki Halvaren Tessary.";
+}
+
+std::string launchAlertText(const std::string& error, const std::string& home) {
+  return "Błąd: " + error + "\n\nSprawdź, czy `" + home +
+         "/.local/bin/uv` istnieje (instaluje go ./install.sh).";
+}
+
+void AppDelegate::startBackend() {
+  auto root = readCodeRoot(locations_.approotFile);
+  if (!root) {
+    runSetup();
+    return;
+  }
+  if (root->empty() || !platform::isDirectory(*root)) {
+    configAlert(kConfigAlertTitle, configAlertText(locations_.approotFile, *root));
+    return;
+  }
+  const std::string home = system_.homeDirectory();
+
+  platform::SpawnSpec spec;
+  spec.argv = {"/bin/bash", "-lc",
+               backendCommandLine(*root, chooseUV(locations_.bundledUVDir, home))};
+  spec.workingDirectory = *root;
+  // The server runs as a grandchild of the shell's uv: only a process group reaches both.
+  spec.ownGroup = true;
+
+  platform::createDirectories(locations_.appSupportDir);
+  platform::createEmptyFile(locations_.shellLogFile);
+  spec.output = platform::Output::File;
+  spec.outputFile = locations_.shellLogFile;
+
+  auto launched = system_.spawn(std::move(spec));
+  if (!launched.child) {
+    configAlert(kLaunchAlertTitle, launchAlertText(launched.error, home));
+    return;
+  }
+  backend = std::move(launched.child);
+  beginPolling();
+}
+
+void AppDelegate::configAlert(const std::string& title, const std::string& text) {
+  desktop_.alert(title, text);
+}
+
+}  // namespace tessary

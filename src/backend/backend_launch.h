@@ -1,0 +1,25 @@
+// Pieces of the backend start that are worth naming on their own.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessary {
+
+// POSIX single-quote quoting of one command-line word.
+std::string shellQuote(std::string_view word);
+
+// The first existing uv candidate, or the bare word "uv" for the login shell's search path.
+std::string chooseUV(const std::optional<std::string>& bundledUVDir, const std::string& home);
+
+std::string backendCommandLine(const std::string& codeRoot, const std::string& uvPath);
+
+inline constexpr char kConfigAlertTitle[] = "Nieprawidłowa konfiguracja Halvaren Tessary";
+inline constexpr char kLaunchAlertTitle[] = "Nie udało się uruchomić backendu";
+
+std::string configAlertText(const std::string& approotFile, const std::string& codeRoot);
+std::string launchAlertText(const std::string& error, const std::string& home);
+
+}  // namespace tessary

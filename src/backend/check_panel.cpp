@@ -1,0 +1,14 @@
+// Asking the panel whether it answers.
+#include "application/app_delegate.h"
+#include "backend/probe.h"
+
+namespace tessary {
+
+void AppDelegate::checkPanel(double timeout, std::function<void(bool alive)> completion) {
+  system_.probe(kPanelURL, timeout,
+                [completion = std::move(completion)](std::optional<int> status) {
+                  completion(probeAlive(status));
+                });
+}
+
+}  // namespace tessary

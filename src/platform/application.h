@@ -1,0 +1,37 @@
+// Process entry into the desktop's event loop, and the two look-ups start-up needs.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/desktop.h"
+#include "platform/system.h"
+
+namespace tessary::platform {
+
+// What the application answers when the platform asks.
+class ApplicationDelegate {
+ public:
+  virtual ~ApplicationDelegate() = default;
+  virtual void applicationDidFinishLaunching() = 0;
+  // The program was started again while running.
+  virtual bool applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
+  virtual bool applicationShouldTerminateAfterLastWindowClosed() = 0;
+  virtual void applicationWillTerminate() = 0;
+};
+
+using DelegateFactory =
+    std::function<std::unique_ptr<ApplicationDelegate>(Desktop& desktop, System& system)>;
+
+// Runs the event loop of the single instance named applicationId. A second start hands
+// over to the running instance and returns. Returns the process's exit status.
+int runApplication(const std::string& applicationId, const DelegateFactory& makeDelegate);
+
+// The user's data folder (XDG data home).
+std::string userDataDirectory();
+// The running executable's path, when the system tells it.
+std::optional<std::string> executablePath();
+
+}  // namespace tessary::platform

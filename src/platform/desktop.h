@@ -1,0 +1,71 @@
+// The application and its windows: menu bar, main window, status item, alerts,
+// file chooser, default browser and quitting.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/types.h"
+#include "platform/web_view.h"
+
+namespace tessary::platform {
+
+struct WindowSpec {
+  std::string title;
+  int width = 0;
+  int height = 0;
+  int minWidth = 0;
+  int minHeight = 0;
+  Color background{};
+};
+
+class Window {
+ public:
+  virtual ~Window() = default;
+  // Shows the window, raises it and gives it the focus.
+  virtual void present() = 0;
+  virtual void hide() = 0;
+  virtual void minimize() = 0;
+  virtual bool isVisible() const = 0;
+  // Asked when the user closes the window; returning false keeps it alive.
+  virtual void setCloseHandler(std::function<bool()> shouldClose) = 0;
+  virtual WebView& webView() = 0;
+};
+
+class StatusItem {
+ public:
+  virtual ~StatusItem() = default;
+};
+
+struct StatusItemSpec {
+  std::string iconName;
+  std::string title;  // tool tip and accessible name
+  std::vector<MenuEntry> entries;
+};
+
+struct FileChooserSpec {
+  std::string title;
+  std::string acceptLabel;
+  bool chooseDirectories = false;
+  bool multiple = false;
+};
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // Remembered and attached to the main window once it exists.
+  virtual void installMenuBar(std::vector<Menu> menus) = 0;
+  // Creates the main window with its web view, paints it in the background colour and shows it.
+  virtual std::unique_ptr<Window> createWindow(const WindowSpec& spec) = 0;
+  virtual std::unique_ptr<StatusItem> createStatusItem(const StatusItemSpec& spec) = 0;
+  // Modal warning with one "OK" button; returns once it has been pressed.
+  virtual void alert(const std::string& title, const std::string& text) = 0;
+  virtual void showAbout() = 0;
+  // Non-modal; the completion runs once, on the main loop.
+  virtual void chooseFiles(const FileChooserSpec& spec, FileListCompletion completion) = 0;
+  virtual void openInBrowser(const std::string& url) = 0;
+  // Ends the event loop; the application's will-terminate answer runs on the way out.
+  virtual void quit() = 0;
+};
+
+}  // namespace tessary::platform

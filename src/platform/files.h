@@ -1,0 +1,39 @@
+// File-system operations of the logic, on the real file system (tests use temporary folders).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessary::platform {
+
+// The whole file, when it can be read and is valid UTF-8.
+std::optional<std::string> readUtf8File(const std::string& path);
+// An entry of any kind, following links (a dangling link is absent).
+bool exists(const std::string& path);
+bool isDirectory(const std::string& path);
+// Creates the folder and its parents; failures are left to the caller's later steps.
+void createDirectories(const std::string& path);
+// Leaves an empty file at path: a new one, or the existing one emptied.
+void createEmptyFile(const std::string& path);
+void setMode(const std::string& path, unsigned mode);
+// Merges the contents of from into to: creates to when missing, replaces same-named files,
+// keeps permission bits, leaves other files of to in place.
+bool copyTree(const std::string& from, const std::string& to);
+
+// A file opened for appending; closed when destroyed.
+class AppendFile {
+ public:
+  explicit AppendFile(const std::string& path);
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+  bool isOpen() const { return fd_ >= 0; }
+  void write(std::string_view bytes);
+  void close();
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace tessary::platform

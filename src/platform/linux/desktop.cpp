@@ -1,0 +1,201 @@
+// The application on GtkApplication: single instance, lifecycle, menu bar, alerts, the file
+// chooser, the default browser; and the process entry into the event loop.
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/application.h"
+#include "platform/linux/gobject_ptr.h"
+#include "platform/linux/gtk_window.h"
+#include "platform/linux/menu.h"
+#include "platform/linux/status_item.h"
+#include "platform/linux/system.h"
+
+namespace tessary::platform {
+
+std::string userDataDirectory() {
+  return g_get_user_data_dir();
+}
+
+std::optional<std::string> executablePath() {
+  char buffer[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return std::nullopt;
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+namespace linux_impl {
+namespace {
+
+std::optional<std::string> iconThemePath() {
+  auto exe = executablePath();
+  if (!exe) return std::nullopt;
+  auto icons = std::filesystem::path(*exe).parent_path().parent_path() / "share" / "icons";
+  std::error_code error;
+  if (!std::filesystem::is_directory(icons, error)) return std::nullopt;
+  return icons.string();
+}
+
+class GtkDesktop final : public Desktop {
+ public:
+  explicit GtkDesktop(GtkApplication* application) : application_(application) {}
+
+  void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
+
+  std::unique_ptr<Window> createWindow(const WindowSpec& spec) override {
+    accelerators_ = adopt(gtk_accel_group_new());
+    GtkWidget* bar = gtk_menu_bar_new();
+    for (const auto& menu : menus_) {
+      GtkWidget* top = gtk_menu_item_new_with_label(menu.title.c_str());
+      GtkWidget* submenu = gtk_menu_new();
+      gtk_menu_set_accel_group(GTK_MENU(submenu), accelerators_.get());
+      fillMenu(GTK_MENU_SHELL(submenu), menu.entries, accelerators_.get(), actions_);
+      gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), submenu);
+      gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
+    }
+    auto window = createGtkWindow(application_, spec, bar, accelerators_.get());
+    main_ = toplevelOf(*window);
+    return window;
+  }
+
+  std::unique_ptr<StatusItem> createStatusItem(const StatusItemSpec& spec) override {
+    return createIndicator(spec, iconThemePath());
+  }
+
+  void alert(const std::string& title, const std::string& text) override {
+    if (main_) gtk_window_present(main_);
+    GtkWidget* dialog = gtk_message_dialog_new(main_, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                               GTK_BUTTONS_NONE, "%s", title.c_str());
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", text.c_str());
+    gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
+    gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+  }
+
+  void showAbout() override {
+    gtk_show_about_dialog(main_, "program-name", "Halvaren Tessary", "logo-icon-name",
+                          "halvaren-tessary", "comments", "Panel Halvaren Tessary na pulpicie",
+                          nullptr);
+  }
+
+  void chooseFiles(const FileChooserSpec& spec, FileListCompletion completion) override {
+    // GTK 3 chooses either files or folders in one dialog: files always win.
+    GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+        spec.title.c_str(), main_, GTK_FILE_CHOOSER_ACTION_OPEN, spec.acceptLabel.c_str(), nullptr);
+    gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), FALSE);
+    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser), spec.multiple);
+    g_signal_connect_data(
+        chooser, "response", G_CALLBACK(onChooserResponse),
+        new FileListCompletion(std::move(completion)),
+        [](gpointer data, GClosure*) { delete static_cast<FileListCompletion*>(data); },
+        GConnectFlags(0));
+    gtk_native_dialog_show(GTK_NATIVE_DIALOG(chooser));
+  }
+
+  void openInBrowser(const std::string& url) override {
+    g_app_info_launch_default_for_uri(url.c_str(), nullptr, nullptr);
+  }
+
+  void quit() override { g_application_quit(G_APPLICATION(application_)); }
+
+  bool hasVisibleWindow() const { return main_ && gtk_widget_get_visible(GTK_WIDGET(main_)); }
+
+ private:
+  static void onChooserResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
+    auto& completion = *static_cast<FileListCompletion*>(data);
+    FileList files;
+    if (response == GTK_RESPONSE_ACCEPT) {
+      files.emplace();
+      GSList* names = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog));
+      for (GSList* n = names; n; n = n->next) {
+        GCharPtr name(static_cast<gchar*>(n->data));
+        // Links resolve to what they point to.
+        char resolved[PATH_MAX];
+        files->push_back(::realpath(name.get(), resolved) ? resolved : name.get());
+      }
+      g_slist_free(names);
+    }
+    FileListCompletion done = std::move(completion);
+    g_object_unref(dialog);  // drops the handler and its data too
+    done(std::move(files));
+  }
+
+  GtkApplication* application_;
+  std::vector<Menu> menus_;
+  MenuActions actions_;
+  GObjectPtr<GtkAccelGroup> accelerators_;
+  GtkWindow* main_ = nullptr;
+};
+
+struct Running {
+  GtkApplication* application;
+  const DelegateFactory& makeDelegate;
+  GtkDesktop desktop;
+  GlibSystem system;
+  std::unique_ptr<ApplicationDelegate> delegate;
+};
+
+void onActivate(GtkApplication*, gpointer data) {
+  auto* r = static_cast<Running*>(data);
+  if (r->delegate) {
+    // Started again while running: hand the running instance the re-open.
+    r->delegate->applicationShouldHandleReopen(r->desktop.hasVisibleWindow());
+    return;
+  }
+  r->delegate = r->makeDelegate(r->desktop, r->system);
+  // Closing the last window must not end the program.
+  if (!r->delegate->applicationShouldTerminateAfterLastWindowClosed())
+    g_application_hold(G_APPLICATION(r->application));
+  r->delegate->applicationDidFinishLaunching();
+}
+
+void onShutdown(GtkApplication*, gpointer data) {
+  auto* r = static_cast<Running*>(data);
+  if (r->delegate) r->delegate->applicationWillTerminate();
+}
+
+gboolean onQuitSignal(gpointer data) {
+  g_application_quit(G_APPLICATION(static_cast<Running*>(data)->application));
+  return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
+}  // namespace linux_impl
+
+int runApplication(const std::string& applicationId, const DelegateFactory& makeDelegate) {
+  using namespace linux_impl;
+  if (!gtk_init_check(nullptr, nullptr)) {
+    std::fprintf(stderr,
+                 "halvaren-tessary: no graphical display (DISPLAY/WAYLAND_DISPLAY unset or "
+                 "unreachable); run it in a desktop session, or under Xvfb: xvfb-run -a "
+                 "halvaren-tessary\n");
+    return 1;
+  }
+  auto application = adopt(gtk_application_new(applicationId.c_str(), G_APPLICATION_DEFAULT_FLAGS));
+  GError* rawError = nullptr;
+  if (!g_application_register(G_APPLICATION(application.get()), nullptr, &rawError)) {
+    // Without a session bus there is no single instance to hand over to.
+    GErrorPtr error(rawError);
+    std::fprintf(stderr, "halvaren-tessary: running without single-instance support: %s\n",
+                 error ? error->message : "");
+    application = adopt(gtk_application_new(applicationId.c_str(), G_APPLICATION_NON_UNIQUE));
+  }
+  Running running{application.get(), makeDelegate, GtkDesktop(application.get()), GlibSystem(),
+                  nullptr};
+  g_signal_connect(application.get(), "activate", G_CALLBACK(onActivate), &running);
+  g_signal_connect(application.get(), "shutdown", G_CALLBACK(onShutdown), &running);
+  SourceId signals[] = {SourceId(g_unix_signal_add(SIGTERM, onQuitSignal, &running)),
+                        SourceId(g_unix_signal_add(SIGINT, onQuitSignal, &running)),
+                        SourceId(g_unix_signal_add(SIGHUP, onQuitSignal, &running))};
+  int status = g_application_run(G_APPLICATION(application.get()), 0, nullptr);
+  running.delegate.reset();
+  return status;
+}
+
+}  // namespace tessary::platform

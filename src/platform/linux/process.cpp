@@ -1,0 +1,248 @@
+// Child processes on GLib's spawn, with POSIX process groups and a guardian process that
+// stops a group when this program ends without stopping it itself (a crash, SIGKILL).
+#include "platform/linux/process.h"
+
+#include <fcntl.h>
+#include <glib-unix.h>
+#include <glib.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "platform/linux/gobject_ptr.h"
+
+namespace tessary::platform::linux_impl {
+
+namespace {
+
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(Fd&& other) noexcept : fd_(other.release()) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = other.release();
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+int exitStatus(int waitStatus) {
+  if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
+  if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
+  return 255;
+}
+
+void sleepMilliseconds(long ms) {
+  timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+// Runs in a forked copy of this program, so only async-signal-safe calls are allowed.
+// Waits until every write end of the lifeline is closed (this program closed it, or
+// ended), then stops the group: politely, and by force after three seconds.
+[[noreturn]] void guardGroup(int lifeline, pid_t group) {
+  // Keep only the lifeline; held descriptors would keep pipes and sockets of ours open.
+  if (lifeline != 0) {
+    ::dup2(lifeline, 0);
+    lifeline = 0;
+  }
+  if (::syscall(SYS_close_range, 1u, ~0u, 0u) != 0) {
+    for (int fd = 1; fd < 4096; ++fd) ::close(fd);
+  }
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  for (int sig : {SIGINT, SIGHUP, SIGTERM, SIGPIPE}) ::sigaction(sig, &ignore, nullptr);
+  char byte;
+  while (::read(lifeline, &byte, 1) != 0 && errno == EINTR) {
+  }
+  if (::kill(-group, 0) == 0) {
+    ::kill(-group, SIGTERM);
+    for (int i = 0; i < 30 && ::kill(-group, 0) == 0; ++i) sleepMilliseconds(100);
+    ::kill(-group, SIGKILL);
+  }
+  ::_exit(0);
+}
+
+// A guardian that outlives this program: forked twice so that it is never our zombie.
+Fd startGuardian(pid_t group) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return Fd();
+  Fd readEnd(fds[0]), writeEnd(fds[1]);
+  pid_t middle = ::fork();
+  if (middle == 0) {
+    ::close(writeEnd.get());
+    if (::fork() == 0) guardGroup(readEnd.get(), group);
+    ::_exit(0);
+  }
+  if (middle > 0) {
+    int status;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  return writeEnd;
+}
+
+// Output and exit of a watched child. Lives until both the pipe and the exit are done,
+// independently of the ChildProcess handle.
+struct Watch {
+  Fd pipe;
+  guint pipeSource = 0;
+  std::function<void(std::string_view)> onOutput;
+  std::function<void(int)> onExit;
+
+  // Returns false at the end of the output.
+  bool readAvailable() {
+    char buffer[65536];
+    for (;;) {
+      ssize_t n = ::read(pipe.get(), buffer, sizeof buffer);
+      if (n > 0) {
+        if (onOutput) onOutput(std::string_view(buffer, static_cast<size_t>(n)));
+        if (static_cast<size_t>(n) < sizeof buffer) return true;
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      return n < 0 && errno == EAGAIN;
+    }
+  }
+
+  void closePipe() {
+    if (pipeSource) g_source_remove(pipeSource);
+    pipeSource = 0;
+    pipe.reset();
+  }
+};
+
+class Child final : public ChildProcess {
+ public:
+  Child(pid_t pid, bool group, bool watched, Fd lifeline)
+      : pid_(pid), group_(group), watched_(watched), lifeline_(std::move(lifeline)) {}
+  // Closing the lifeline lets the guardian make sure nothing of the group is left.
+  ~Child() override = default;
+
+  int pid() const override { return pid_; }
+
+  bool isRunning() override {
+    if (!reaped_ && !watched_) {
+      int status;
+      pid_t r;
+      while ((r = ::waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+      }
+      if (r == 0) return true;
+      reaped_ = true;
+    }
+    if (watched_) return ::kill(pid_, 0) == 0;
+    return group_ && ::kill(-pid_, 0) == 0;
+  }
+
+  void terminate() override { ::kill(group_ ? -pid_ : pid_, SIGTERM); }
+  void kill() override { ::kill(group_ ? -pid_ : pid_, SIGKILL); }
+
+ private:
+  pid_t pid_;
+  bool group_;
+  bool watched_;
+  bool reaped_ = false;
+  Fd lifeline_;
+};
+
+void makeGroupLeader(gpointer) {
+  ::setpgid(0, 0);
+}
+
+}  // namespace
+
+SpawnResult spawnProcess(SpawnSpec spec) {
+  std::vector<const char*> argv;
+  for (const auto& arg : spec.argv) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+
+  Fd output;
+  Fd pipeRead;
+  if (spec.output == Output::File) {
+    output = Fd(::open(spec.outputFile.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+  } else if (spec.output == Output::Pipe) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return {nullptr, g_strerror(errno)};
+    pipeRead = Fd(fds[0]);
+    output = Fd(fds[1]);
+  }
+
+  GPid pid = 0;
+  GError* rawError = nullptr;
+  const auto flags =
+      static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_CHILD_INHERITS_STDIN);
+  gboolean started = g_spawn_async_with_pipes_and_fds(
+      spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str(), argv.data(), nullptr,
+      flags, spec.ownGroup ? makeGroupLeader : nullptr, nullptr, -1, output.get(), output.get(),
+      nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr, &rawError);
+  GErrorPtr error(rawError);
+  output.reset();
+  if (!started) return {nullptr, error ? error->message : "unknown error"};
+
+  if (spec.ownGroup) ::setpgid(pid, pid);  // closes the race with the child's own call
+  Fd lifeline = spec.ownGroup ? startGuardian(pid) : Fd();
+  const bool watched = static_cast<bool>(spec.onExit);
+
+  if (watched) {
+    auto watch = std::make_shared<Watch>();
+    watch->onOutput = std::move(spec.onOutput);
+    watch->onExit = std::move(spec.onExit);
+    if (pipeRead.get() >= 0) {
+      g_unix_set_fd_nonblocking(pipeRead.get(), TRUE, nullptr);
+      watch->pipe = std::move(pipeRead);
+      watch->pipeSource = g_unix_fd_add_full(
+          G_PRIORITY_DEFAULT, watch->pipe.get(),
+          static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+          [](gint, GIOCondition, gpointer data) -> gboolean {
+            auto& w = **static_cast<std::shared_ptr<Watch>*>(data);
+            if (w.readAvailable()) return G_SOURCE_CONTINUE;
+            w.pipeSource = 0;
+            w.pipe.reset();
+            return G_SOURCE_REMOVE;
+          },
+          new std::shared_ptr<Watch>(watch),
+          [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); });
+    }
+    g_child_watch_add_full(
+        G_PRIORITY_DEFAULT, pid,
+        [](GPid child, gint waitStatus, gpointer data) {
+          std::shared_ptr<Watch> w = *static_cast<std::shared_ptr<Watch>*>(data);
+          g_spawn_close_pid(child);
+          // What the child wrote before it ended is all in the pipe now: deliver it first.
+          if (w->pipe.get() >= 0) {
+            w->readAvailable();
+            w->closePipe();
+          }
+          if (w->onExit) w->onExit(exitStatus(waitStatus));
+        },
+        new std::shared_ptr<Watch>(watch),
+        [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); });
+  }
+  return {std::make_unique<Child>(pid, spec.ownGroup, watched, std::move(lifeline)), ""};
+}
+
+}  // namespace tessary::platform::linux_impl

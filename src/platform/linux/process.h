@@ -1,0 +1,10 @@
+// Child processes: spawning, process groups and their guardian, watched output pipes.
+#pragma once
+
+#include "platform/system.h"
+
+namespace tessary::platform::linux_impl {
+
+SpawnResult spawnProcess(SpawnSpec spec);
+
+}  // namespace tessary::platform::linux_impl

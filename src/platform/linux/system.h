@@ -1,0 +1,30 @@
+// The GLib implementation of the system role.
+#pragma once
+
+#include <libsoup/soup.h>
+
+#include "platform/linux/gobject_ptr.h"
+#include "platform/system.h"
+
+namespace tessary::platform::linux_impl {
+
+class GlibSystem final : public System {
+ public:
+  GlibSystem();
+  ~GlibSystem() override;
+  double now() override;
+  void sleep(double seconds) override;
+  void post(std::function<void()> work) override;
+  void postAfter(double seconds, std::function<void()> work) override;
+  std::unique_ptr<Timer> startRepeating(double interval, std::function<void()> tick) override;
+  void probe(const std::string& url, double timeout,
+             std::function<void(std::optional<int>)> completion) override;
+  void runInBackground(std::function<void()> work, std::function<void()> done) override;
+  SpawnResult spawn(SpawnSpec spec) override;
+  std::string homeDirectory() override;
+
+ private:
+  GObjectPtr<SoupSession> session_;
+};
+
+}  // namespace tessary::platform::linux_impl

@@ -1,0 +1,77 @@
+// Clock, main queue, timers, the HTTP probe, worker threads and child processes.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessary::platform {
+
+// A repeating timer; destroying it or calling invalidate() stops it for good.
+class Timer {
+ public:
+  virtual ~Timer() = default;
+  virtual void invalidate() = 0;
+};
+
+class ChildProcess {
+ public:
+  virtual ~ChildProcess() = default;
+  virtual int pid() const = 0;
+  // True while the process (for a group leader: any process of its group) still runs.
+  virtual bool isRunning() = 0;
+  // The polite stop (SIGTERM) and the forced stop (SIGKILL); a group leader's whole group
+  // receives them.
+  virtual void terminate() = 0;
+  virtual void kill() = 0;
+};
+
+enum class Output {
+  Inherit,  // the program's own standard output and error
+  File,     // both streams appended to outputFile; Inherit when it cannot be opened
+  Pipe,     // both streams into one pipe, delivered to onOutput
+};
+
+struct SpawnSpec {
+  std::vector<std::string> argv;  // argv[0] is the executable's path
+  std::string workingDirectory;
+  Output output = Output::Inherit;
+  std::string outputFile;
+  // Leader of a new process group that is stopped when this program ends, however it ends.
+  bool ownGroup = false;
+  // Pipe output, on the main loop; all output is delivered before onExit.
+  std::function<void(std::string_view bytes)> onOutput;
+  // Exit status on the main loop (128 + signal number when a signal ended it); when set,
+  // the process is watched and reaped by the main loop.
+  std::function<void(int status)> onExit;
+};
+
+struct SpawnResult {
+  std::unique_ptr<ChildProcess> child;  // absent when the start failed
+  std::string error;                    // the reason, for the user
+};
+
+class System {
+ public:
+  virtual ~System() = default;
+  // Monotonic seconds.
+  virtual double now() = 0;
+  // Blocks the calling thread.
+  virtual void sleep(double seconds) = 0;
+  virtual void post(std::function<void()> work) = 0;
+  virtual void postAfter(double seconds, std::function<void()> work) = 0;
+  virtual std::unique_ptr<Timer> startRepeating(double interval, std::function<void()> tick) = 0;
+  // GET of url, bypassing every cache and proxy. The completion runs once on the main loop,
+  // never before probe() returns, with the HTTP status or nothing.
+  virtual void probe(const std::string& url, double timeout,
+                     std::function<void(std::optional<int> status)> completion) = 0;
+  // work on a worker thread, then done on the main loop.
+  virtual void runInBackground(std::function<void()> work, std::function<void()> done) = 0;
+  virtual SpawnResult spawn(SpawnSpec spec) = 0;
+  virtual std::string homeDirectory() = 0;
+};
+
+}  // namespace tessary::platform

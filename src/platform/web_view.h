@@ -1,0 +1,31 @@
+// The one web view: loading, page scripts, editing commands, and the two hooks
+// through which the engine asks the application about navigations and file inputs.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/types.h"
+
+namespace tessary::platform {
+
+enum class EditCommand { Undo, Redo, Cut, Copy, Paste, SelectAll };
+
+class WebView {
+ public:
+  virtual ~WebView() = default;
+  virtual void loadUrl(const std::string& url) = 0;
+  // A local page that may read any file below readAccessRoot.
+  virtual void loadFile(const std::string& path, const std::string& readAccessRoot) = 0;
+  // Runs one statement in the page, in call order. Statements sent while a page is
+  // still loading are held and run once it has loaded.
+  virtual void runScript(const std::string& statement) = 0;
+  virtual void editCommand(EditCommand command) = 0;
+  // Put to every navigation: main frame, frames, new-window requests and redirects.
+  // An absent address is a navigation whose request has no address at all.
+  virtual void setNavigationPolicy(std::function<bool(const std::optional<Address>&)> allow) = 0;
+  virtual void setFileRequestHandler(
+      std::function<void(const FileRequest&, FileListCompletion)> handler) = 0;
+};
+
+}  // namespace tessary::platform

@@ -1,0 +1,29 @@
+// What the setup road says to the user and to the setup page.
+#pragma once
+
+#include <string>
+
+namespace tessary {
+
+inline constexpr char kMissingCodeTitle[] = "Brak dołączonego kodu";
+inline constexpr char kMissingCodeText[] =
+    "Ta wersja aplikacji nie zawiera dołączonego kodu. Użyj paczki zip i ./install.sh, albo "
+    "zbuduj aplikację przez installer/build_app.sh.";
+
+inline std::string wizardStartFailure(const std::string& error) {
+  return "Nie udało się uruchomić kreatora: " + error;
+}
+
+inline std::string wizardFailure(const std::string& setupLogFile) {
+  return "Zajrzyj do dziennika: " + setupLogFile +
+         ". Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) albo użyć "
+         "./install.sh z paczki.";
+}
+
+inline std::string wizardLeftNoApproot(const std::string& approotFile,
+                                       const std::string& setupLogFile) {
+  return "Kreator zakończył się bez zapisania pliku " + approotFile +
+         ". Zajrzyj do dziennika: " + setupLogFile + ".";
+}
+
+}  // namespace tessary

@@ -1,0 +1,70 @@
+// The setup wizard: its process, its output into the log and the page, and its ending.
+#include "application/app_delegate.h"
+#include "application/text.h"
+#include "platform/files.h"
+#include "setup/js_string.h"
+#include "setup/line_splitter.h"
+#include "setup/setup_texts.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr double kBackendStartDelay = 1.4;
+
+// What one wizard run carries from its start to its end.
+struct WizardRun {
+  explicit WizardRun(const std::string& logPath) : log(logPath) {}
+  platform::AppendFile log;
+  LineSplitter lines;
+};
+
+}  // namespace
+
+void AppDelegate::launchBootstrap() {
+  platform::createEmptyFile(locations_.setupLogFile);
+  auto run = std::make_shared<WizardRun>(locations_.setupLogFile);
+
+  platform::SpawnSpec spec;
+  spec.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
+               locations_.installedRoot, locations_.bundledUVDir.value_or("")};
+  spec.workingDirectory = locations_.installedRoot;
+  spec.output = platform::Output::Pipe;
+  spec.onOutput = [this, run](std::string_view bytes) {
+    // The log gets every byte first, lines the page never sees included.
+    if (run->log.isOpen()) run->log.write(bytes);
+    run->lines.feed(bytes, [this](std::string_view line) {
+      if (isValidUtf8(line)) webView->runScript("wrLog(" + jsString(line) + ")");
+    });
+  };
+  // The platform delivers every byte of output before the exit.
+  spec.onExit = [this, run](int status) {
+    run->log.close();
+    finishWizard(status);
+  };
+
+  auto launched = system_.spawn(std::move(spec));
+  if (!launched.child) {
+    webView->runScript("wrFail(" + jsString(wizardStartFailure(launched.error)) + ")");
+    return;
+  }
+  setupProc = std::move(launched.child);
+}
+
+void AppDelegate::finishWizard(int status) {
+  if (status != 0) {
+    webView->runScript("wrFail(" + jsString(wizardFailure(locations_.setupLogFile)) + ")");
+    return;
+  }
+  // Without an approot file the next start would install and run the wizard again, forever.
+  if (!platform::readUtf8File(locations_.approotFile)) {
+    webView->runScript(
+        "wrFail(" + jsString(wizardLeftNoApproot(locations_.approotFile, locations_.setupLogFile)) +
+        ")");
+    return;
+  }
+  webView->runScript("wrDone()");
+  system_.postAfter(kBackendStartDelay, [this] { startBackend(); });
+}
+
+}  // namespace tessary

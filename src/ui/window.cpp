@@ -1,0 +1,40 @@
+// The one main window: built once, hidden instead of closed, shown again on demand.
+#include "application/app_delegate.h"
+
+namespace tessary {
+
+void AppDelegate::buildWindow() {
+  platform::WindowSpec spec;
+  spec.title = "Halvaren Tessary";
+  spec.width = 1280;
+  spec.height = 840;
+  spec.minWidth = 900;
+  spec.minHeight = 600;
+  spec.background = kPaperColor;
+  window = desktop_.createWindow(spec);
+  window->setCloseHandler([this] { return windowShouldClose(); });
+  webView = &window->webView();
+  webView->setNavigationPolicy([this](const std::optional<platform::Address>& address) {
+    return decidePolicyForNavigation(address);
+  });
+  webView->setFileRequestHandler(
+      [this](const platform::FileRequest& request, platform::FileListCompletion done) {
+        runOpenPanel(request, std::move(done));
+      });
+}
+
+void AppDelegate::showWindow() {
+  window->present();
+}
+
+bool AppDelegate::windowShouldClose() {
+  window->hide();
+  return false;
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+  if (!hasVisibleWindows) showWindow();
+  return true;
+}
+
+}  // namespace tessary
