@@ -70,7 +70,8 @@ TEST_F(BackendStart, SuccessRecordsTheBackendAndStartsPolling) {
   EXPECT_EQ(spec.outputFile, locations.shellLogFile);
   EXPECT_TRUE(spec.ownGroup);
   EXPECT_EQ(testing::readFile(locations.shellLogFile), "") << "emptied at every start";
-  EXPECT_EQ(delegate().backend.get(), lastSpawn().child);
+  EXPECT_TRUE(delegate().backend);
+  EXPECT_FALSE(lastSpawn().child->released);
   EXPECT_EQ(system.activeTimers(), 1);
   EXPECT_EQ(delegate().pollDeadline, system.clock + 60.0);
 }
@@ -210,7 +211,7 @@ TEST_F(Polling, ASecondBeginPollingLeavesOneTimerRunning) {
 
 class Shutdown : public DelegateTest {
  protected:
-  testing::FakeChild& startOwnedBackend() {
+  testing::ChildRecord& startOwnedBackend() {
     installCode();
     launch(std::nullopt);
     return *lastSpawn().child;
@@ -239,6 +240,7 @@ TEST_F(Shutdown, ACooperativeBackendIsStoppedPolitely) {
   EXPECT_EQ(child.terminates, 1);
   EXPECT_EQ(child.kills, 0);
   EXPECT_FALSE(delegate().backend);
+  EXPECT_TRUE(child.released);
   EXPECT_NEAR(system.clock - *child.terminatedAt, 1.0, 1e-9);
   for (double s : system.sleeps) EXPECT_DOUBLE_EQ(s, 0.1);
 }

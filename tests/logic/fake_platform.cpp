@@ -21,16 +21,17 @@ class FakeTimer final : public platform::Timer {
 }  // namespace
 
 bool FakeChild::isRunning() {
-  if (running && terminatedAt && stopsAfterTerminate &&
-      system_.clock >= *terminatedAt + *stopsAfterTerminate) {
-    running = false;
+  auto& r = *record_;
+  if (r.running && r.terminatedAt && r.stopsAfterTerminate &&
+      system_.clock >= *r.terminatedAt + *r.stopsAfterTerminate) {
+    r.running = false;
   }
-  return running;
+  return r.running;
 }
 
 void FakeChild::terminate() {
-  ++terminates;
-  terminatedAt = system_.clock;
+  ++record_->terminates;
+  record_->terminatedAt = system_.clock;
 }
 
 std::unique_ptr<platform::Timer> FakeSystem::startRepeating(double interval,
@@ -48,8 +49,9 @@ platform::SpawnResult FakeSystem::spawn(platform::SpawnSpec spec) {
     spawns.push_back({std::move(spec), nullptr});
     return {nullptr, error};
   }
-  auto child = std::make_unique<FakeChild>(*this);
-  spawns.push_back({std::move(spec), child.get()});
+  auto record = std::make_shared<ChildRecord>();
+  auto child = std::make_unique<FakeChild>(*this, record);
+  spawns.push_back({std::move(spec), record});
   return {std::move(child), ""};
 }
 

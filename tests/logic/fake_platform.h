@@ -104,26 +104,33 @@ class FakeDesktop final : public platform::Desktop {
 
 class FakeSystem;
 
-class FakeChild final : public platform::ChildProcess {
- public:
-  explicit FakeChild(FakeSystem& system) : system_(system) {}
-  int pid() const override { return 4242; }
-  bool isRunning() override;
-  void terminate() override;
-  void kill() override {
-    ++kills;
-    running = false;
-  }
-
+// What happened to a child process; outlives the handle the program holds.
+struct ChildRecord {
   bool running = true;
   // Seconds after the polite stop at which the process ends; never when absent.
   std::optional<double> stopsAfterTerminate = 0.0;
   int terminates = 0;
   int kills = 0;
   std::optional<double> terminatedAt;
+  bool released = false;  // the program let go of its handle
+};
+
+class FakeChild final : public platform::ChildProcess {
+ public:
+  FakeChild(FakeSystem& system, std::shared_ptr<ChildRecord> record)
+      : system_(system), record_(std::move(record)) {}
+  ~FakeChild() override { record_->released = true; }
+  int pid() const override { return 4242; }
+  bool isRunning() override;
+  void terminate() override;
+  void kill() override {
+    ++record_->kills;
+    record_->running = false;
+  }
 
  private:
   FakeSystem& system_;
+  std::shared_ptr<ChildRecord> record_;
 };
 
 struct FakeProbe {
@@ -135,7 +142,7 @@ struct FakeProbe {
 
 struct FakeSpawn {
   platform::SpawnSpec spec;
-  FakeChild* child = nullptr;  // owned by the program under test
+  std::shared_ptr<ChildRecord> child;  // absent when the start failed
 };
 
 class FakeSystem final : public platform::System {

@@ -173,7 +173,7 @@ TEST_F(Setup, ASilentWizardSendsNoLines) {
 TEST_F(Setup, QuittingDuringTheWizardLeavesItAlone) {
   shipBundle();
   runToWizard();
-  auto* wizard = lastSpawn().child;
+  auto wizard = lastSpawn().child;
   delegate().applicationWillTerminate();
   EXPECT_EQ(wizard->terminates + wizard->kills, 0);
 }
