@@ -188,8 +188,12 @@ std::vector<ProcessInfo> waitForNoStrayChildren(double timeout) {
 }
 
 void killStrayChildren() {
-  for (const auto& c : strayChildren()) ::kill(c.pid, SIGKILL);
-  waitForNoStrayChildren(5);
+  // Killing one stray can hand us its children (we are their sub-reaper): repeat.
+  for (int round = 0; round < 20; ++round) {
+    auto left = waitForNoStrayChildren(0.2);
+    if (left.empty()) return;
+    for (const auto& c : left) ::kill(c.pid, SIGKILL);
+  }
 }
 
 bool processAlive(pid_t pid) {

@@ -1,0 +1,3 @@
+"""Przykładowy backend panelu Halvaren Tessary."""
+
+__version__ = "0.1.0"
