@@ -18,16 +18,10 @@ class Backend : public testing::IntegrationTest {
     IntegrationTest::SetUp();
     // Installed code whose uv is the stand-in; a program without shipped resources, so the
     // home uv is the one it picks.
-    codeRoot = home.path() + "/my code";
-    std::filesystem::create_directories(codeRoot + "/.venv/bin");
-    testing::writeFile(codeRoot + "/.venv/bin/tessary", "");
-    testing::writeFile(home.appSupport() + "/approot", codeRoot + "\n");
-    std::filesystem::create_directories(home.path() + "/.local/bin");
-    std::filesystem::copy_file(std::string(TESSARY_TEST_DATA) + "/uv-standin.sh",
-                               home.path() + "/.local/bin/uv");
-    bare = home.path() + "/bare/bin/halvaren-tessary";
-    std::filesystem::create_directories(home.path() + "/bare/bin");
-    std::filesystem::copy_file(testing::programPath(), bare);
+    codeRoot =
+        testing::installCode(home, home.path() + "/my code",
+                             testing::readFile(std::string(TESSARY_TEST_DATA) + "/uv-standin.sh"));
+    bare = testing::programWithoutResources(home);
   }
 
   std::unique_ptr<Program> start(std::map<std::string, std::string> env = {}) {

@@ -72,24 +72,6 @@ HttpResponse landing(const HttpRequest& r) {
                           next + "';</script>"};
 }
 
-std::string queryValue(const std::string& path, const std::string& name) {
-  size_t at = path.find(name + "=");
-  if (at == std::string::npos) return "";
-  size_t end = path.find('&', at);
-  std::string value = path.substr(at + name.size() + 1,
-                                  end == std::string::npos ? end : end - at - name.size() - 1);
-  std::string out;
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '%' && i + 2 < value.size()) {
-      out += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += value[i];
-    }
-  }
-  return out;
-}
-
 class Navigation : public testing::IntegrationTest {
  protected:
   // Runs the panel towards target and returns the kinds that reached the recorder.
@@ -99,13 +81,13 @@ class Navigation : public testing::IntegrationTest {
     HttpServer panel("127.0.0.1", kPanelPort, [&](const HttpRequest& r) {
       if (r.path.rfind("/meta", 0) == 0) {
         return HttpResponse{200, "<!doctype html><meta http-equiv=refresh content=\"0;url=" +
-                                     queryValue(r.path, "to") +
+                                     testing::queryValue(r.path, "to") +
                                      "\"><script>setTimeout(() => location.href = '/?step=" +
-                                     queryValue(r.path, "next") + "', 700)</script>"};
+                                     testing::queryValue(r.path, "next") + "', 700)</script>"};
       }
       if (r.path.rfind("/redirect", 0) == 0) {
         HttpResponse redirect{302};
-        redirect.extraHeaders = "Location: " + queryValue(r.path, "to") + "\r\n";
+        redirect.extraHeaders = "Location: " + testing::queryValue(r.path, "to") + "\r\n";
         return redirect;
       }
       if (r.path == "/done") return HttpResponse{204};
@@ -120,7 +102,7 @@ class Navigation : public testing::IntegrationTest {
     EXPECT_EQ(program.waitExit(10), 0);
     std::vector<std::string> arrived;
     for (const auto& r : recorder.requests())
-      arrived.push_back(r.method + " " + queryValue(r.path, "kind"));
+      arrived.push_back(r.method + " " + testing::queryValue(r.path, "kind"));
     return arrived;
   }
 };

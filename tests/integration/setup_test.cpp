@@ -17,19 +17,6 @@ using testing::HttpResponse;
 using testing::HttpServer;
 using testing::Program;
 
-std::string percentDecode(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 // Page calls as the recorder page reported them, in the order the page received them.
 struct PageCalls {
   std::vector<std::string> lines;
@@ -48,7 +35,7 @@ PageCalls pageCalls(const HttpServer& recorder) {
     std::istringstream in(body);
     for (std::string item; std::getline(in, item);) {
       size_t tab = item.find('\t');
-      std::string kind = item.substr(0, tab), value = percentDecode(item.substr(tab + 1));
+      std::string kind = item.substr(0, tab), value = testing::urlDecode(item.substr(tab + 1));
       if (kind == "log") {
         calls.lines.push_back(value);
       } else {

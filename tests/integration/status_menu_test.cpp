@@ -99,18 +99,10 @@ TEST_F(StatusMenu, OffersItsThreeEntriesAndWorksDuringSetupToo) {
 
 TEST_F(StatusMenu, QuitStopsTheBackendTheProgramStarted) {
   // Installed code run by the uv stand-in, with the program alone in a prefix of its own.
-  const std::string root = home.path() + "/code";
-  std::filesystem::create_directories(root + "/.venv/bin");
-  testing::writeFile(root + "/.venv/bin/tessary", "");
-  testing::writeFile(home.appSupport() + "/approot", root);
-  std::filesystem::create_directories(home.path() + "/.local/bin");
-  testing::writeFile(home.path() + "/.local/bin/uv",
-                     "#!/bin/bash\necho $$ > \"$HOME/uv.pid\"\nexec python3 -u " +
-                         std::string(TESSARY_TEST_DATA) + "/fake_backend.py\n");
-  std::filesystem::permissions(home.path() + "/.local/bin/uv", std::filesystem::perms::owner_all);
-  const std::string exe = home.path() + "/bare/bin/halvaren-tessary";
-  std::filesystem::create_directories(home.path() + "/bare/bin");
-  std::filesystem::copy_file(testing::programPath(), exe);
+  testing::installCode(home, home.path() + "/code",
+                       "#!/bin/bash\necho $$ > \"$HOME/uv.pid\"\nexec python3 -u " +
+                           std::string(TESSARY_TEST_DATA) + "/fake_backend.py\n");
+  const std::string exe = testing::programWithoutResources(home);
 
   Program* program = nullptr;
   auto area = startAndFindItem(program, exe);

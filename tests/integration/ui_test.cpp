@@ -30,19 +30,6 @@ document.addEventListener('keydown', (e) => { if (e.key === 'F2') say('files', f
 addEventListener('load', () => { t.focus(); say('ready', ''); });
 </script>)";
 
-std::string decode(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size()) {
-      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
 class Ui : public testing::IntegrationTest {
  protected:
   void SetUp() override {
@@ -73,7 +60,7 @@ class Ui : public testing::IntegrationTest {
       size_t seen = 0;
       for (const auto& r : requests) {
         if (r.path.rfind("/" + what + "?", 0) != 0) continue;
-        if (++seen > after) value = decode(r.path.substr(what.size() + 2));
+        if (++seen > after) value = testing::urlDecode(r.path.substr(what.size() + 2));
       }
       return seen > after;
     });

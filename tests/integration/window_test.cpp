@@ -32,16 +32,7 @@ size_t engineRequests(const HttpServer& server) {
   return n;
 }
 
-class Window : public testing::IntegrationTest {
- protected:
-  // The program alone in a prefix of its own, without the resources it normally ships.
-  std::string programWithoutResources() {
-    const std::string exe = home.path() + "/bare/bin/halvaren-tessary";
-    std::filesystem::create_directories(home.path() + "/bare/bin");
-    std::filesystem::copy_file(testing::programPath(), exe);
-    return exe;
-  }
-};
+using Window = testing::IntegrationTest;
 
 TEST_F(Window, ShowsAPanelThatIsAlreadyRunningEvenOn404) {
   HttpServer server("127.0.0.1", kPanelPort, panel(404));
@@ -62,7 +53,7 @@ TEST_F(Window, IsPaintedInThePaperColourBeforeAnyPage) {
     r.neverAnswer = true;
     return r;
   });
-  Program program(home, {}, programWithoutResources());
+  Program program(home, {}, testing::programWithoutResources(home));
   std::string id = testing::waitForWindow(kTitle, 15);
   ASSERT_FALSE(id.empty()) << program.output();
   auto g = testing::windowGeometry(id);
@@ -80,7 +71,7 @@ TEST_F(Window, AServerAnsweringAfterTheLaunchProbeIsNotTakenAsRunning) {
     r.delay = 1.5;
     return r;
   });
-  Program program(home, {}, programWithoutResources());
+  Program program(home, {}, testing::programWithoutResources(home));
   // Not running, no installation, no shipped code: the setup road's alert.
   EXPECT_FALSE(testing::waitForWindow("Brak dołączonego kodu", 15).empty()) << program.output();
   EXPECT_EQ(slow.count("/"), 1u);

@@ -18,6 +18,26 @@ double monotonicSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
+std::string urlDecode(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string queryValue(const std::string& path, const std::string& name) {
+  size_t at = path.find(name + "=");
+  if (at == std::string::npos) return "";
+  at += name.size() + 1;
+  return urlDecode(path.substr(at, path.find('&', at) - at));
+}
+
 std::string beaconPage(const std::string& title, const std::string& extraBody) {
   return "<!doctype html><html><head><meta charset=utf-8><title>" + title +
          "</title></head><body><h1>" + title + "</h1>" + extraBody +

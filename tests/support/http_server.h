@@ -60,6 +60,11 @@ class HttpServer {
 
 double monotonicSeconds();
 
+// Undoes percent-encoding (encodeURIComponent) of a query value.
+std::string urlDecode(const std::string& text);
+// The decoded value of name in a request path's query, or empty.
+std::string queryValue(const std::string& path, const std::string& name);
+
 // A page whose load sends a beacon request back to where it came from.
 std::string beaconPage(const std::string& title, const std::string& extraBody = "");
 

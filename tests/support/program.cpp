@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "support/run_command.h"
@@ -17,6 +18,23 @@ namespace tessary::testing {
 
 std::string programPath() {
   return TESSARY_PROGRAM;
+}
+
+std::string programWithoutResources(const Home& home) {
+  const std::string exe = home.path() + "/bare/bin/halvaren-tessary";
+  std::filesystem::create_directories(home.path() + "/bare/bin");
+  std::filesystem::copy_file(programPath(), exe, std::filesystem::copy_options::skip_existing);
+  return exe;
+}
+
+std::string installCode(const Home& home, const std::string& codeRoot,
+                        const std::string& uvScript) {
+  std::filesystem::create_directories(codeRoot + "/.venv/bin");
+  writeFile(codeRoot + "/.venv/bin/tessary", "");
+  writeFile(home.appSupport() + "/approot", codeRoot + "\n");
+  writeFile(home.path() + "/.local/bin/uv", uvScript);
+  std::filesystem::permissions(home.path() + "/.local/bin/uv", std::filesystem::perms::owner_all);
+  return codeRoot;
 }
 
 Program::Program(const Home& home, const std::map<std::string, std::string>& extraEnv,

@@ -14,6 +14,14 @@ namespace tessary::testing {
 // The program in the build tree (with its shipped resources beside it).
 std::string programPath();
 
+// A copy of the program alone in a prefix of its own inside home, without the resources it
+// normally ships: it then picks the home folder's uv and has no code to install.
+std::string programWithoutResources(const Home& home);
+
+// Installed backend code in home named by the approot file, started by uvScript installed as
+// ~/.local/bin/uv. Returns the code root.
+std::string installCode(const Home& home, const std::string& codeRoot, const std::string& uvScript);
+
 class Program {
  public:
   // Starts executable as the user of home; its output goes to a file in home.
