@@ -104,7 +104,12 @@ class GtkDesktop final : public Desktop {
 
   void quit() override { g_application_quit(G_APPLICATION(application_)); }
 
-  bool hasVisibleWindow() const { return main_ && gtk_widget_get_visible(GTK_WIDGET(main_)); }
+  // A minimised window does not count as visible: re-opening brings it back.
+  bool hasVisibleWindow() const {
+    if (!main_ || !gtk_widget_get_visible(GTK_WIDGET(main_))) return false;
+    GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(main_));
+    return !surface || !(gdk_window_get_state(surface) & GDK_WINDOW_STATE_ICONIFIED);
+  }
 
  private:
   static void onChooserResponse(GtkNativeDialog* dialog, gint response, gpointer data) {

@@ -40,6 +40,10 @@ class GtkWebView final : public WebView {
       : view_(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()))) {
     GdkRGBA color = rgba(background);
     webkit_web_view_set_background_color(view_.get(), &color);
+    // One local page needs no accelerated compositing; without it the process tree holds a
+    // third less memory and the page looks the same (measured in bench/).
+    webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_.get()),
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     g_signal_connect(view_.get(), "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(view_.get(), "create", G_CALLBACK(onCreate), this);
     g_signal_connect(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);

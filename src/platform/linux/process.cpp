@@ -2,6 +2,7 @@
 // stops a group when this program ends without stopping it itself (a crash, SIGKILL).
 #include "platform/linux/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <glib-unix.h>
 #include <glib.h>
@@ -12,6 +13,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -136,6 +139,32 @@ struct Watch {
   }
 };
 
+// Whether a process of the group still runs. kill(-group, 0) would also count zombies, which
+// linger until their new parent (after ours died) gets round to reaping them.
+bool groupHasLiveMembers(pid_t group) {
+  if (::kill(-group, 0) != 0) return false;
+  std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), ::closedir);
+  if (!proc) return true;
+  while (dirent* entry = ::readdir(proc.get())) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    char path[300];
+    std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
+    Fd fd(::open(path, O_RDONLY | O_CLOEXEC));
+    char text[512];
+    ssize_t n = fd.get() >= 0 ? ::read(fd.get(), text, sizeof text - 1) : -1;
+    if (n <= 0) continue;
+    text[n] = 0;
+    // "pid (comm) state ppid pgrp ...": comm may hold spaces and parentheses.
+    const char* close = std::strrchr(text, ')');
+    char state;
+    int ppid, pgrp;
+    if (close && std::sscanf(close + 1, " %c %d %d", &state, &ppid, &pgrp) == 3 && pgrp == group &&
+        state != 'Z' && state != 'X')
+      return true;
+  }
+  return false;
+}
+
 class Child final : public ChildProcess {
  public:
   Child(pid_t pid, bool group, bool watched, Fd lifeline)
@@ -155,7 +184,7 @@ class Child final : public ChildProcess {
       reaped_ = true;
     }
     if (watched_) return ::kill(pid_, 0) == 0;
-    return group_ && ::kill(-pid_, 0) == 0;
+    return group_ && groupHasLiveMembers(pid_);
   }
 
   void terminate() override { ::kill(group_ ? -pid_ : pid_, SIGTERM); }
