@@ -383,7 +383,7 @@ def chart(times, path):
             svg.append('<line x1="%.1f" y1="%d" x2="%.1f" y2="%d" stroke="#24303b" '
                        'stroke-width="2"/>' % (left + m * scale, y - 14, left + m * scale, y + 14))
     axis_y = height - 30
-    step = 0.25 if highest < 2.5 else 0.5
+    step = next(s for s in (0.05, 0.1, 0.25, 0.5, 1.0) if highest / s <= 12)
     t = 0.0
     while t <= highest:
         x = left + t * scale
