@@ -50,9 +50,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
   bool decidePolicyForNavigation(const std::optional<platform::Address>& address);
   void runOpenPanel(const platform::FileRequest& request, platform::FileListCompletion done);
 
-  const Locations& locations() const { return locations_; }
-
-  // Run-time state, read by the tests through these accessors.
+  // Run-time state; public so that the tests can look at it.
   std::unique_ptr<platform::Window> window;
   platform::WebView* webView = nullptr;  // owned by window
   std::unique_ptr<platform::StatusItem> statusItem;

@@ -52,7 +52,7 @@ class SourceId {
     if (id_) g_source_remove(id_);
     id_ = 0;
   }
-  // The source has removed itself (its callback returned G_SOURCE_REMOVE).
+  // Gives up ownership without removing the source.
   guint release() {
     guint id = id_;
     id_ = 0;
