@@ -75,6 +75,9 @@ TEST_F(Window, AServerAnsweringAfterTheLaunchProbeIsNotTakenAsRunning) {
   // Not running, no installation, no shipped code: the setup road's alert.
   EXPECT_FALSE(testing::waitForWindow("Brak dołączonego kodu", 15).empty()) << program.output();
   EXPECT_EQ(slow.count("/"), 1u);
+  // A logout does not wait for anyone to press "OK".
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.waitExit(5), 0);
 }
 
 TEST_F(Window, ClosingHidesAndStartingAgainShowsTheSameWindow) {

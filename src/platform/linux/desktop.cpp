@@ -74,7 +74,9 @@ class GtkDesktop final : public Desktop {
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", text.c_str());
     gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
     gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+    modal_ = GTK_DIALOG(dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
+    modal_ = nullptr;
     gtk_widget_destroy(dialog);
   }
 
@@ -102,7 +104,11 @@ class GtkDesktop final : public Desktop {
     g_app_info_launch_default_for_uri(url.c_str(), nullptr, nullptr);
   }
 
-  void quit() override { g_application_quit(G_APPLICATION(application_)); }
+  void quit() override {
+    // The alert's own loop would otherwise keep a logout waiting for "OK".
+    if (modal_) gtk_dialog_response(modal_, GTK_RESPONSE_DELETE_EVENT);
+    g_application_quit(G_APPLICATION(application_));
+  }
 
   // A minimised window does not count as visible: re-opening brings it back.
   bool hasVisibleWindow() const {
@@ -136,6 +142,7 @@ class GtkDesktop final : public Desktop {
   MenuActions actions_;
   GObjectPtr<GtkAccelGroup> accelerators_;
   GtkWindow* main_ = nullptr;
+  GtkDialog* modal_ = nullptr;
 };
 
 struct Running {
@@ -166,7 +173,7 @@ void onShutdown(GtkApplication*, gpointer data) {
 }
 
 gboolean onQuitSignal(gpointer data) {
-  g_application_quit(G_APPLICATION(static_cast<Running*>(data)->application));
+  static_cast<Running*>(data)->desktop.quit();
   return G_SOURCE_CONTINUE;
 }
 
