@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test tier: unit and logic tests also under
 # AddressSanitizer and UndefinedBehaviorSanitizer, integration tests against the real
-# desktop stack on their own Xvfb display and D-Bus session bus.
+# desktop stack on a display and session bus of their own (xvfb-run, dbus-run-session).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -18,4 +18,5 @@ bash scripts/build.sh build-asan -DTESSARY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 echo "== All tiers"
 bash scripts/build.sh build
 cd build
-ctest --output-on-failure
+xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" dbus-run-session -- \
+  ctest --output-on-failure

@@ -11,6 +11,11 @@ namespace tessary::platform {
 
 enum class EditCommand { Undo, Redo, Cut, Copy, Paste, SelectAll };
 
+// Put to every navigation: main frame, frames, new-window requests and redirects. An absent
+// address is a navigation whose request has no address at all.
+using NavigationPolicy = std::function<bool(const std::optional<Address>&)>;
+using FileRequestHandler = std::function<void(const FileRequest&, FileListCompletion)>;
+
 class WebView {
  public:
   virtual ~WebView() = default;
@@ -21,11 +26,8 @@ class WebView {
   // still loading are held and run once it has loaded.
   virtual void runScript(const std::string& statement) = 0;
   virtual void editCommand(EditCommand command) = 0;
-  // Put to every navigation: main frame, frames, new-window requests and redirects.
-  // An absent address is a navigation whose request has no address at all.
-  virtual void setNavigationPolicy(std::function<bool(const std::optional<Address>&)> allow) = 0;
-  virtual void setFileRequestHandler(
-      std::function<void(const FileRequest&, FileListCompletion)> handler) = 0;
+  virtual void setNavigationPolicy(NavigationPolicy allow) = 0;
+  virtual void setFileRequestHandler(FileRequestHandler handler) = 0;
 };
 
 }  // namespace tessary::platform

@@ -39,17 +39,3 @@ inline std::string readFile(const std::string& path) {
 }
 
 }  // namespace tessary::testing
-
-namespace tessary::testing {
-
-// A path as jsString writes it: every solidus escaped.
-inline std::string escapeSlashes(const std::string& path) {
-  std::string out;
-  for (char c : path) {
-    if (c == '/') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
-}  // namespace tessary::testing

@@ -99,12 +99,9 @@ class GtkWebView final : public WebView {
     webkit_web_view_execute_editing_command(view_.get(), name);
   }
 
-  void setNavigationPolicy(std::function<bool(const std::optional<Address>&)> allow) override {
-    allow_ = std::move(allow);
-  }
+  void setNavigationPolicy(NavigationPolicy allow) override { allow_ = std::move(allow); }
 
-  void setFileRequestHandler(
-      std::function<void(const FileRequest&, FileListCompletion)> handler) override {
+  void setFileRequestHandler(FileRequestHandler handler) override {
     fileRequests_ = std::move(handler);
   }
 
@@ -176,8 +173,8 @@ class GtkWebView final : public WebView {
   }
 
   GObjectPtr<WebKitWebView> view_;
-  std::function<bool(const std::optional<Address>&)> allow_;
-  std::function<void(const FileRequest&, FileListCompletion)> fileRequests_;
+  NavigationPolicy allow_;
+  FileRequestHandler fileRequests_;
   bool loading_ = false;
   std::deque<std::string> held_;
 };

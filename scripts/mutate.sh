@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Mutation check of the test suite: plants each deliberate fault below in a copy of the tree,
+# runs every test tier, and says whether the suite caught it. A fault the suite misses is a
+# hole in the tests. Usage: bash scripts/mutate.sh [NUMBER...]   (all when none given)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+work=${MUTATE_DIR:-$root/build-mutate}
+
+# One block per fault: "@ file | what the fault is", then the text it replaces ("-") and the
+# replacement ("+"). Each "-" text occurs exactly once in its file.
+read -r -d '' faults <<'TABLE' || true
+@ src/backend/probe.h | status 500 taken as alive
+- < 300u
++ < 301u
+@ src/backend/polling.cpp | the deadline tested after the in-flight test
+-   if (system_.now() > pollDeadline) {
++   if (!pollInFlight && system_.now() > pollDeadline) {
+@ src/platform/linux/process.cpp | the polite stop sent to the leader only
+-   void terminate() override { ::kill(group_ ? -pid_ : pid_, SIGTERM); }
++   void terminate() override { ::kill(pid_, SIGTERM); }
+@ src/backend/shutdown.cpp | a stubborn backend never killed
+-   if (backend->isRunning()) backend->kill();
++   (void)0;
+@ src/platform/linux/process.cpp | no guardian stop after the program was killed
+-   if (::kill(-group, 0) == 0) {
++   if (::kill(-group, 0) == 0 && false) {
+@ src/setup/wizard.cpp | the log written after the lines are cut
+-     if (run->log.isOpen()) run->log.write(bytes);
++     if (run->log.isOpen()) run->lines.feed(bytes, [&](std::string_view l) { run->log.write(std::string(l) + "\n"); });
+@ src/setup/line_splitter.h | a line split across chunks loses its head
+-         pending_.append(bytes.substr(start, end - start));
++         pending_.assign(bytes.substr(start, end - start));
+@ src/setup/js_string.cpp | the reverse solidus left unescaped
+-         out += "\\\\";
++         out += "\\";
+@ src/setup/wizard.cpp | invalid UTF-8 lines sent to the page
+-       if (isValidUtf8(line)) webView->runScript
++       if (true) webView->runScript
+@ src/backend/backend_launch.cpp | a single quote closed but not escaped
+-       quoted += "'\\''";
++       quoted += "'\\'";
+@ src/backend/ready_root.cpp | the approot text used untrimmed
+-   return trimWhiteSpace(*text);
++   return std::string(*text);
+@ src/application/app_delegate.cpp | a code root without its command taken as installed
+-   } else if (readyRoot(locations_.approotFile)) {
++   } else if (readCodeRoot(locations_.approotFile)) {
+@ src/ui/navigation_policy.cpp | a host that only starts with the loopback address allowed
+-   return host == "127.0.0.1" || host == "localhost";
++   return host.rfind("127.0.0.1", 0) == 0 || host == "localhost";
+@ src/ui/file_chooser.cpp | the chooser's cancel giving an empty list
+-   desktop_.chooseFiles(spec, std::move(done));
++   desktop_.chooseFiles(spec, [done](platform::FileList f) { done(f ? f : platform::FileList(std::vector<std::string>{})); });
+@ src/ui/main_menu.cpp | Ctrl+W quitting
+-               if (window) windowShouldClose();
++               quitAction();
+@ src/platform/linux/gtk_window.cpp | the paste shortcut copying instead
+-         name = WEBKIT_EDITING_COMMAND_PASTE;
++         name = WEBKIT_EDITING_COMMAND_COPY;
+@ src/platform/linux/desktop.cpp | a second start never showing the hidden window
+-     r->delegate->applicationShouldHandleReopen(r->desktop.hasVisibleWindow());
++     r->delegate->applicationShouldHandleReopen(true);
+@ src/application/locations.h | the window painted in the wrong colour
+- 247.0 / 255.0, 1.0};
++ 255.0 / 255.0, 1.0};
+@ src/platform/linux/status_item.cpp | the status item's menu left unexported
+-     app_indicator_set_menu(indicator_.get(), menu_.get());
++     (void)0;
+@ src/platform/linux/system.cpp | the probe's time-out three times too long
+-       milliseconds(timeout),
++       milliseconds(timeout * 3),
+@ src/platform/linux/desktop.cpp | a chosen link passed on unresolved
+-         files->push_back(::realpath(name.get(), resolved) ? resolved : name.get());
++         files->push_back(::realpath(name.get(), resolved) ? name.get() : name.get());
+TABLE
+
+mapfile -t heads < <(grep -n '^@ ' <<<"$faults")
+selected=("$@")
+[ ${#selected[@]} -gt 0 ] || selected=($(seq 1 ${#heads[@]}))
+
+# A private copy of the tracked tree, so the work tree is never touched.
+rm -rf "$work/tree"
+mkdir -p "$work/tree"
+git ls-files -z | xargs -0 cp --parents -t "$work/tree"
+cmake -S "$work/tree" -B "$work/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+results=()
+for n in "${selected[@]}"; do
+  block=$(awk -v n="$n" '/^@ /{k++} k==n' <<<"$faults")
+  head=$(head -n1 <<<"$block")
+  file=$(sed -E 's/^@ ([^|]+) \| .*/\1/' <<<"$head" | xargs)
+  what=${head#*| }
+  cp "$root/$file" "$work/tree/$file"
+  python3 - "$work/tree/$file" "$block" <<'PY'
+import sys
+path, block = sys.argv[1], sys.argv[2].splitlines()[1:]
+old = "\n".join(l[2:] for l in block if l.startswith("- "))
+new = "\n".join(l[2:] for l in block if l.startswith("+ "))
+text = open(path).read()
+if text.count(old) != 1:
+    sys.exit(f"mutation text found {text.count(old)} times in {path}")
+open(path, "w").write(text.replace(old, new))
+PY
+  verdict="caught"
+  if ! cmake --build "$work/build" -j"$(nproc)" >"$work/build.log" 2>&1; then
+    verdict="caught (does not build)"
+  elif (cd "$work/build" && xvfb-run -a -s "-screen 0 1600x1000x24" dbus-run-session -- \
+      ctest --stop-on-failure -j"$(nproc)" >"$work/mutation-$n.log" 2>&1); then
+    verdict="MISSED"
+  else
+    verdict="caught by $(grep -E '\*\*\*|Failed' "$work/mutation-$n.log" | grep -m1 -oE '#[0-9]+: [^ ]+' | cut -d' ' -f2)"
+  fi
+  cp "$root/$file" "$work/tree/$file"
+  results+=("$(printf '%2d  %-55s %s' "$n" "$what" "$verdict")")
+  echo "${results[-1]}"
+done
+cmake --build "$work/build" -j"$(nproc)" >/dev/null 2>&1 || true
+printf '\n%s\n' "${results[@]}"
+! printf '%s\n' "${results[@]}" | grep -q MISSED

@@ -1,0 +1,357 @@
+// The built program on the test display, one run per scenario: the roads of a launch, the
+// window, keyboard, file chooser and status menu, the backend's supervision, the first run,
+// and the navigation rule in the real web engine.
+#include <sys/stat.h>
+
+#include "harness.h"
+
+namespace tessary {
+namespace {
+
+using namespace testing;
+
+// The recorded requests, bodies included, of a server started with --record.
+std::vector<std::string> recorded(const std::string& file, const std::string& prefix = "") {
+  std::vector<std::string> out;
+  std::istringstream lines(readFile(file));
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
+  return out;
+}
+
+size_t count(const std::string& file, const std::string& line) {
+  auto all = recorded(file);
+  return static_cast<size_t>(std::count(all.begin(), all.end(), line));
+}
+
+// A panel already running, with a text field and a file input that report to the server,
+// and a status area on the bus.
+class RunningPanel : public IntegrationTest {
+ protected:
+  void SetUp() override {
+    IntegrationTest::SetUp();
+    writeFile(home / "panel.html", R"(<!doctype html><meta charset=utf-8><title>Panel</title>
+<style>body{margin:0} input{display:block;font-size:20px;width:600px;height:80px;margin:0}</style>
+<input id=t><input id=f type=file><script>
+const say = (what, value) => fetch('/' + what + '?' + encodeURIComponent(value));
+t.oninput = () => say('value', t.value);
+f.onchange = () => say('chosen', [...f.files].map(x => x.name + ':' + x.size).join());
+onkeydown = (e) => { if (e.key === 'F2') say('files', f.files.length); };
+onload = () => { t.focus(); say('ready', ''); };</script>)");
+    panel =
+        server(home, {"--page", home / "panel.html", "--status", "404", "--record", requests()});
+    start({"/usr/bin/python3", kData + "/status_area.py", home / "status"});
+    sh("sleep 0.5");
+    app = &start({program()});
+    window = waitWindow(kTitle);
+    ASSERT_NE(window, "") << app->output();
+    ASSERT_TRUE(reported("ready", "")) << app->output();
+  }
+  void TearDown() override {
+    procs.clear();
+    panel.reset();
+    IntegrationTest::TearDown();
+  }
+
+  std::string requests() { return home / "requests"; }
+  bool reported(const std::string& what, const std::string& value) {
+    const std::string line = "GET /" + what + "?" + value + " engine";
+    return eventually(5, [&] { return count(requests(), line) > 0; });
+  }
+  void xdo(const std::string& args) { sh("xdotool " + args); }
+  void keys(const std::string& keys) {
+    xdo("windowfocus --sync " + window + " key --delay 40 " + keys);
+  }
+  bool startAgainShowsTheWindow() {
+    Proc again(home, {program()});
+    return again.wait(15) == 0 && waitWindow(kTitle, 5) == window;
+  }
+
+  std::unique_ptr<Proc> panel;
+  Proc* app = nullptr;
+  std::string window;
+};
+
+TEST_F(RunningPanel, KeyboardReachesThePageAndASecondStartOnlyShowsTheWindow) {
+  EXPECT_EQ(fs::exists(home.data()), false) << "no installation looked at";
+  xdo("windowfocus --sync " + window + " type --delay 20 hello");
+  EXPECT_TRUE(reported("value", "hello"));
+  keys("ctrl+a ctrl+c End ctrl+v");
+  EXPECT_TRUE(reported("value", "hellohello"));
+  keys("ctrl+a ctrl+x");
+  EXPECT_TRUE(reported("value", ""));
+  keys("ctrl+z");
+  EXPECT_EQ(count(requests(), "GET /value?hellohello engine"), 2u) << "undo";
+  keys("ctrl+shift+z");
+  EXPECT_TRUE(eventually(5, [&] { return count(requests(), "GET /value? engine") == 2; }));
+
+  const auto all = windows(kTitle, false);
+  keys("ctrl+w");
+  EXPECT_TRUE(noWindow(kTitle));
+  EXPECT_TRUE(startAgainShowsTheWindow());
+  keys("ctrl+h");
+  EXPECT_TRUE(noWindow(kTitle));
+  EXPECT_TRUE(startAgainShowsTheWindow());
+  EXPECT_EQ(windows(kTitle, false), all) << "never a second window";
+  EXPECT_EQ(count(requests(), "GET / engine"), 1u) << "never reloaded";
+  keys("ctrl+q");
+  EXPECT_EQ(app->wait(10), 0) << app->output();
+  EXPECT_TRUE(panel->running()) << "a server started by hand is left alone";
+}
+
+TEST_F(RunningPanel, StatusMenuAndFileChooserWork) {
+  ASSERT_TRUE(eventually(10, [&] { return readFile(home / "status").find("ready") == 0; }));
+  const auto status = recorded(home / "status");
+  EXPECT_EQ(status[1], "Halvaren Tessary|Otwórz Tessary|Panel w przeglądarce|---|Zakończ|");
+  EXPECT_TRUE(fs::exists(status[2])) << "the icon";
+  auto click = [&](const std::string& label) {
+    for (const auto& line : status)
+      if (line.rfind(label + "gdbus ", 0) == 0) sh(line.substr(label.size()));
+  };
+  // A default browser of the user's own that notes what it was given.
+  writeFile(home / "browser.sh", "#!/bin/sh\necho \"$1\" >> \"$HOME/opened\"\n");
+  fs::permissions(home / "browser.sh", fs::perms::owner_all);
+  writeFile(home / ".local/share/applications/browser.desktop",
+            "[Desktop Entry]\nType=Application\nName=B\nExec=" + home / "browser.sh" +
+                " %u\nMimeType=x-scheme-handler/http;\n");
+  writeFile(home / ".config/mimeapps.list",
+            "[Default Applications]\nx-scheme-handler/http=browser.desktop\n");
+  closeRequest(window);
+  EXPECT_TRUE(noWindow(kTitle));
+  click("Otwórz Tessary");
+  EXPECT_EQ(waitWindow(kTitle, 5), window);
+  click("Panel w przeglądarce");
+  EXPECT_TRUE(
+      eventually(10, [&] { return readFile(home / "opened") == "http://127.0.0.1:8477/\n"; }));
+
+  // The file input, clicked as a user does: one chooser per request; links resolve.
+  writeFile(home / "rec/sesja 1.bin", std::string(1234, 'x'));
+  fs::create_symlink(home / "rec/sesja 1.bin", home / "rec/link.bin");
+  auto openChooser = [&] {
+    xdo("mousemove --window " + window + " 300 150 click 1");
+    return waitWindow("Wybierz nagranie sesji", 10);
+  };
+  std::string chooser = openChooser();
+  ASSERT_NE(chooser, "");
+  xdo("windowfocus --sync " + chooser + " key Escape");
+  EXPECT_TRUE(noWindow("Wybierz nagranie sesji"));
+  keys("F2");
+  EXPECT_TRUE(reported("files", "0")) << "cancelling chooses nothing";
+  chooser = openChooser();
+  ASSERT_NE(chooser, "");
+  xdo("windowfocus --sync " + chooser + " key ctrl+l type --delay 20 " +
+      shellQuote(home / "rec/link.bin"));
+  xdo("sleep 0.6 key Return");
+  EXPECT_TRUE(reported("chosen", "sesja%201.bin%3A1234"));
+  click("Zakończ");
+  EXPECT_EQ(app->wait(10), 0);
+}
+
+TEST_F(IntegrationTest, TheWindowIsPaperColouredUntilALateProbeGivesWay) {
+  auto slow = server(home, {"--delay", "1.5", "--record", home / "requests"});
+  Proc& app = start({bareProgram(home)});
+  const std::string window = waitWindow(kTitle);
+  ASSERT_NE(window, "") << app.output();
+  auto geometry = sh("xdotool getwindowgeometry --shell " + window).out;
+  int x = 0, y = 0, w = 0, h = 0;
+  std::sscanf(geometry.c_str(), "WINDOW=%*d\nX=%d\nY=%d\nWIDTH=%d\nHEIGHT=%d", &x, &y, &w, &h);
+  EXPECT_EQ(w, 1280);
+  for (auto [fx, fy] : {std::pair{0.5, 0.5}, {0.05, 0.9}, {0.95, 0.95}}) {
+    const int px = x + static_cast<int>(w * fx), py = y + static_cast<int>(h * fy);
+    EXPECT_EQ(sh("import -silent -window root -crop 1x1+" + std::to_string(px) + "+" +
+                 std::to_string(py) + " -depth 8 txt:- | tail -1 | awk '{print $3}'")
+                  .out,
+              "#FAFAF7\n");
+  }
+  // Not running, nothing installed, nothing shipped: the setup road's alert.
+  EXPECT_NE(waitWindow("Brak dołączonego kodu"), "") << app.output();
+  EXPECT_EQ(recorded(home / "requests"), std::vector<std::string>{"GET / probe"});
+  app.signal(SIGTERM);
+  EXPECT_EQ(app.wait(5), 0) << "a logout does not wait for OK";
+}
+
+// Installed code whose uv stand-in runs data/server.py as its child, as uv runs the server.
+class Backend : public IntegrationTest {
+ protected:
+  void SetUp() override {
+    IntegrationTest::SetUp();
+    installCode(home, home / "my code",
+                "#!/bin/bash\necho \"uv stand-in: $* in $PWD\"\necho $$ > \"$HOME/uv.pid\"\n"
+                "[ -n \"$STUBBORN\" ] && trap '' TERM\npython3 -u " +
+                    kData + "/server.py --pidfile \"$HOME/server.pid\" $STUBBORN &\nwait\n");
+    writeFile(log(), "output of an earlier start\n");
+  }
+  std::string log() { return home.data() + "/native-shell.log"; }
+  // Starts the program and waits for the panel; the pids of uv and the server.
+  std::pair<pid_t, pid_t> run(const std::string& stubborn = "") {
+    app = &start({bareProgram(home)}, {{"STUBBORN", stubborn}});
+    EXPECT_TRUE(eventually(
+        20, [&] { return readFile(log()).find("GET /beacon?Panel engine") != std::string::npos; }))
+        << app->output() << readFile(log());
+    return {std::atoi(readFile(home / "uv.pid").c_str()),
+            std::atoi(readFile(home / "server.pid").c_str())};
+  }
+  double quit() {
+    const double start = now();
+    app->signal(SIGTERM);
+    EXPECT_EQ(app->wait(10), 0) << app->output();
+    return now() - start;
+  }
+  Proc* app = nullptr;
+};
+
+TEST_F(Backend, IsStartedLoggedShownAndStoppedWithItsWholeGroup) {
+  auto [uv, srv] = run();
+  EXPECT_EQ(readFile(log()).rfind("uv stand-in: run tessary serve in " + home / "my code", 0), 0u);
+  ASSERT_TRUE(alive(uv) && alive(srv));
+  EXPECT_LT(quit(), 1.0);
+  EXPECT_FALSE(alive(uv) || alive(srv)) << "the server, uv's child, is stopped too";
+}
+
+TEST_F(Backend, IgnoringThePoliteStopIsKilledAfterThreeSeconds) {
+  auto [uv, srv] = run("--ignore-term");
+  const double took = quit();
+  EXPECT_GT(took, 2.9);
+  EXPECT_LT(took, 4.0);
+  EXPECT_TRUE(eventually(1, [&] { return !alive(uv) && !alive(srv); }));
+}
+
+TEST_F(Backend, OutlivesNoProgramKilledOutright) {
+  auto [uv, srv] = run();
+  app->signal(SIGKILL);
+  EXPECT_TRUE(eventually(4, [&] { return !alive(uv) && !alive(srv); }));
+}
+
+TEST_F(IntegrationTest, AFirstRunGoesThroughSetupToThePanelAndTheNextStartSkipsIt) {
+  const std::string setupLog = home.data() + "/setup.log",
+                    shellLog = home.data() + "/native-shell.log";
+  auto panelShown = [&] {
+    return eventually(
+        60, [&] { return readFile(shellLog).find("GET /nagrania") != std::string::npos; });
+  };
+  Proc& first = start({program()});
+  ASSERT_TRUE(panelShown()) << first.output() << readFile(setupLog);
+  EXPECT_NE(readFile(setupLog).find("Instalacja zakończona."), std::string::npos);
+  EXPECT_EQ(readFile(home.data() + "/approot"), home.data() + "/app\n");
+  struct stat st {};
+  ::stat((home.data() + "/app/install.sh").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+  first.signal(SIGTERM);
+  EXPECT_EQ(first.wait(10), 0);
+  EXPECT_NE(readFile(shellLog).find("Serwer panelu zatrzymany."), std::string::npos);
+
+  const auto setupTime = fs::last_write_time(setupLog);
+  fs::remove(shellLog);
+  Proc& again = start({program()});
+  ASSERT_TRUE(panelShown()) << again.output();
+  EXPECT_EQ(fs::last_write_time(setupLog), setupTime) << "no second setup";
+  again.signal(SIGTERM);
+  EXPECT_EQ(again.wait(10), 0);
+}
+
+TEST_F(IntegrationTest, EveryWizardLineReachesTheLogByteForByteAndThePageInOrder) {
+  // Lines that test WebKit's reading of the escapes, 100000 numbered ones (one of them not
+  // UTF-8), a last one without a line feed, and a failure.
+  const std::vector<std::string> escapes = {
+      "quote \" backslash \\ solidus / </script>", "tab\there, bell\a and escape \x1b[0m",
+      "\xE2\x80\xA8 and \xE2\x80\xA9 zażółć \xF0\x9F\x98\x80", "'single' `back` $(dollar)", ""};
+  std::string script = "echo err >&2\nprintf '%s\\n'";
+  for (const auto& line : escapes) script += " " + shellQuote(line);
+  const std::string share = home / "prefix/share/halvaren-tessary";
+  writeFile(share + "/app-root/installer/bootstrap.sh",
+            script + "\npython3 \"$(dirname \"$0\")/lines.py\"\nexit 3\n");
+  writeFile(share + "/app-root/installer/lines.py",
+            "import sys\nfor i in range(1, 100000):\n"
+            "    sys.stdout.buffer.write(b'\\xff\\xfe bad\\n' if i == 500 else "
+            "(f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())\n"
+            "sys.stdout.buffer.write(b'last')\n");
+  fs::copy(fs::path(program()).parent_path() / "../share/halvaren-tessary/bin", share + "/bin");
+  fs::copy_file(kData + "/recorder-setup.html", share + "/setup.html");
+  fs::create_directories(home / "prefix/bin");
+  fs::copy_file(program(), home / "prefix/bin/halvaren-tessary");
+  auto recorder = server(home, {"--port", "8478", "--record", home / "page"});
+
+  std::vector<std::string> lines = {"err"};
+  lines.insert(lines.end(), escapes.begin(), escapes.end());
+  std::string log;
+  for (const auto& line : lines) log += line + "\n";
+  for (int i = 1; i < 100000; ++i) {
+    if (i == 500) {
+      log += "\xff\xfe bad\n";
+      continue;
+    }
+    lines.push_back("w " + std::to_string(i) + (i % 7 == 0 ? " \xc5\x82\r" : ""));
+    log += lines.back() + "\n";
+  }
+  log += "last";
+  Proc& app = start({home / "prefix/bin/halvaren-tessary"});
+  ASSERT_TRUE(eventually(90, [&] { return !recorded(home / "page", "fail\t").empty(); }))
+      << app.output();
+  EXPECT_TRUE(readFile(home.data() + "/setup.log") == log) << "setup.log differs";
+  EXPECT_TRUE(recorded(home / "page", "log\t") == lines) << "lines lost or out of order";
+  EXPECT_EQ(recorded(home / "page", "fail\t"),
+            std::vector<std::string>{"Zajrzyj do dziennika: " + home.data() +
+                                     "/setup.log. Możesz też uruchomić kreator ponownie (zamknij i "
+                                     "otwórz aplikację) albo użyć ./install.sh z paczki."});
+  sh("sleep 2");
+  EXPECT_FALSE(fs::exists(home.data() + "/native-shell.log")) << "no backend";
+  app.signal(SIGTERM);
+  EXPECT_EQ(app.wait(10), 0);
+}
+
+TEST_F(IntegrationTest, NoNavigationLeavesTheLoopbackHostAndNoWindowOpens) {
+  // The panel tries each kind of navigation towards each target, one page load per try:
+  // "/?step=N" makes try N and moves on; "/done" ends.
+  writeFile(home / "panel.html",
+            R"(<!doctype html><meta charset=utf-8><title>Panel</title><body><script>
+const kinds = ['link', 'location', 'form', 'frame', 'open', 'blank', 'meta', 'redirect'];
+const targets = ['http://127.0.0.2:8478/', 'http://localhost:8478/'];
+const step = Number(new URLSearchParams(location.search).get('step') || 0);
+const kind = kinds[step % 8], to = targets[Math.floor(step / 8)] + 'land?kind=' + kind + '&next=' + (step + 1);
+const a = document.body.appendChild(document.createElement('a'));
+if (window.top !== window) {
+} else if (step >= 16) {
+  fetch('/done');
+} else {
+  if (kind === 'link') { a.href = to; a.click(); }
+  if (kind === 'location') location.href = to;
+  if (kind === 'form') {
+    const f = document.body.appendChild(document.createElement('form'));
+    f.method = 'post'; f.action = to; f.submit();
+  }
+  if (kind === 'frame') document.body.appendChild(document.createElement('iframe')).src = to;
+  if (kind === 'open') window.open(to);
+  if (kind === 'blank') { a.href = to; a.target = '_blank'; a.click(); }
+  if (kind === 'meta') location.href = '/meta?to=' + encodeURIComponent(to) + '&next=' + (step + 1);
+  if (kind === 'redirect') location.href = '/redirect?to=' + encodeURIComponent(to);
+  setTimeout(() => { location.href = '/?step=' + (step + 1); }, 700);
+}</script>)");
+  auto panel = server(home, {"--page", home / "panel.html", "--record", home / "panel"});
+  auto remote =
+      server(home, {"--host", "127.0.0.2", "--port", "8478", "--record", home / "remote"});
+  auto local = server(home, {"--port", "8478", "--record", home / "local"});
+  Proc& app = start({program()});
+  ASSERT_NE(waitWindow(kTitle), "") << app.output();
+  const auto shown = windows(".*");
+  EXPECT_TRUE(eventually(60, [&] { return count(home / "panel", "GET /done engine"); }));
+  EXPECT_EQ(windows(".*"), shown) << "no new window";
+  EXPECT_EQ(recorded(home / "remote"), std::vector<std::string>{});
+  std::vector<std::string> kinds;
+  for (const auto& r : recorded(home / "local"))
+    kinds.push_back(r.substr(0, r.find(' ')) +
+                    r.substr(r.find("kind=") + 4, r.find('&') - r.find("kind=") - 4));
+  EXPECT_EQ(kinds, (std::vector<std::string>{"GET=link", "GET=location", "POST=form", "GET=frame",
+                                             "GET=meta", "GET=redirect"}));
+  app.signal(SIGTERM);
+  EXPECT_EQ(app.wait(10), 0);
+}
+
+TEST_F(IntegrationTest, WithoutADisplayItSaysHowToRunIt) {
+  Proc& app = start({program()}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+  EXPECT_EQ(app.wait(10), 1);
+  EXPECT_EQ(app.output().rfind("halvaren-tessary: no graphical display", 0), 0u) << app.output();
+  EXPECT_NE(app.output().find("xvfb-run"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessary

@@ -1,0 +1,242 @@
+// The pure rules over tables of cases, on real files where they read files, and round trips
+// through independent peers: bash for shell quoting, a JavaScript engine for string literals.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "application/locations.h"
+#include "application/text.h"
+#include "backend/backend_launch.h"
+#include "backend/probe.h"
+#include "backend/ready_root.h"
+#include "platform/files.h"
+#include "setup/js_string.h"
+#include "setup/line_splitter.h"
+#include "support/temp_dir.h"
+#include "ui/navigation_policy.h"
+
+namespace tessary {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::writeFile;
+using Strings = std::vector<std::string>;
+
+// Output and exit status of a shell command given input on its standard input.
+std::pair<std::string, int> shell(const std::string& command, const std::string& input = "") {
+  testing::TempDir dir;
+  writeFile(dir / "in", input);
+  FILE* pipe = ::popen((command + " < '" + (dir / "in") + "'").c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return {out, WEXITSTATUS(status)};
+}
+
+const Strings kNasty = {"",
+                        "it's",
+                        "''",
+                        "\"",
+                        "a b  c",
+                        "$(touch x)",
+                        "`id`",
+                        "${HOME}",
+                        "\\",
+                        "\\'",
+                        "line\nbreak",
+                        "tab\t",
+                        "*?[a]",
+                        "~",
+                        "-n",
+                        "!!",
+                        ";&|<>",
+                        "ł ą 😀",
+                        "\r\n",
+                        "#c",
+                        "%s%n",
+                        "</script>",
+                        "\xE2\x80\xA8\xE2\x80\xA9",
+                        std::string("\x01\x1f\x7f", 3)};
+
+TEST(Rules, ProbeAnswersShortOfServerErrorsMeanAlive) {
+  for (int status : {-1, 0, 100, 199, 200, 204, 404, 499, 500, 503, 600})
+    EXPECT_EQ(probeAlive(status), status >= 200 && status < 500) << status;
+  EXPECT_FALSE(probeAlive(std::nullopt));
+}
+
+TEST(Rules, Utf8IsStrictAndTrimmingTakesUnicodeWhiteSpaceAtBothEnds) {
+  for (const char* good : {"", "abc", "zażółć", "\xE2\x80\xA8", "\xF0\x9F\x98\x80"})
+    EXPECT_TRUE(isValidUtf8(good)) << good;
+  for (const char* bad : {"\xFF", "\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                          "\xF4\x90\x80\x80", "\x80", "a\xE2\x82", "\xF8\x88\x80\x80\x80"})
+    EXPECT_FALSE(isValidUtf8(bad)) << ::testing::PrintToString(bad);
+  const std::pair<const char*, const char*> trims[] = {
+      {"  /opt/code\n", "/opt/code"}, {"\t\r\n\v\f/x y\t", "/x y"},
+      {"\xC2\x85/x\xC2\xA0", "/x"},   {"\xE3\x80\x80/x\xE2\x80\xA9\xE2\x80\x83", "/x"},
+      {"/a\n/b\n", "/a\n/b"},         {" \n\t ", ""},
+      {"/\xC5\x82\xC4\x85", "/łą"},   {"\xE2\x80\x8B/x", "\xE2\x80\x8B/x"}};
+  for (const auto& [text, trimmed] : trims) EXPECT_EQ(trimWhiteSpace(text), trimmed) << text;
+}
+
+TEST(Rules, ReadyRootNeedsOneReadableLineNamingCodeWithItsCommand) {
+  testing::TempDir dir;
+  const std::string code = dir / "code", approot = dir / "approot";
+  writeFile(code + "/.venv/bin/tessary", "");
+  fs::create_directories(dir / "dir-command/.venv/bin/tessary");
+  fs::create_directory_symlink(code, dir / "linked");
+  writeFile(dir / "dangling/.venv/bin/x", "");
+  fs::create_symlink(dir / "nowhere", dir / "dangling/.venv/bin/tessary");
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {code + "\n", code},
+      {"  \t\n" + code + " \r\n\n", code},
+      {code + "/\n", code + "/"},
+      {dir / "dir-command", dir / "dir-command"},
+      {dir / "linked", dir / "linked"},
+      {dir / "dangling", std::nullopt},
+      {"", std::nullopt},
+      {" \n\t", std::nullopt},
+      {code + "\n" + code, std::nullopt},
+      {code + "\xFF", std::nullopt},
+      {"~/code", std::nullopt},
+      {dir / "elsewhere", std::nullopt}};
+  EXPECT_EQ(readyRoot(approot), std::nullopt) << "no file";
+  for (const auto& [content, root] : cases) {
+    writeFile(approot, content);
+    EXPECT_EQ(readyRoot(approot), root) << content;
+  }
+}
+
+TEST(Rules, NavigationStaysOnTheLoopbackNamesAndLocalSchemes) {
+  // "+" allowed or "-" cancelled, then scheme and host as the engine reports them ("~": none).
+  EXPECT_FALSE(allowNavigation(std::nullopt));
+  for (const std::string row : {"+about ~",
+                                "+blob ~",
+                                "+data ~",
+                                "+file ",
+                                "+file example.com",
+                                "+http 127.0.0.1",
+                                "+ws 127.0.0.1",
+                                "+https localhost",
+                                "+~ 127.0.0.1",
+                                "-https example.com",
+                                "-http [::1]",
+                                "-http ::1",
+                                "-http localhost.",
+                                "-mailto ~",
+                                "-~ ~",
+                                "-http 127.0.0.2",
+                                "-http 127.0.0.1.example.com",
+                                "-http localhost.example.com",
+                                "-http LOCALHOST",
+                                "-FILE ",
+                                "-http 127.1",
+                                "-http 0x7f.0.0.1",
+                                "-http %31%32%37.0.0.1",
+                                "-http  localhost"}) {
+    const size_t space = row.find(' ');
+    auto part = [](std::string p) { return p == "~" ? std::nullopt : std::optional(p); };
+    const platform::Address address{part(row.substr(1, space - 1)), part(row.substr(space + 1))};
+    EXPECT_EQ(allowNavigation(address), row[0] == '+') << row;
+  }
+}
+
+TEST(Rules, LinesAreCutAtLineFeedsAcrossChunksAndKeepEveryOtherByte) {
+  const std::tuple<Strings, Strings, std::string> cases[] = {
+      {{"a\nb\nc"}, {"a", "b"}, "c"},
+      {{"a\nb\nc", "d\n"}, {"a", "b", "cd"}, ""},
+      {{"he", "ll", "o\n", "\n"}, {"hello", ""}, ""},
+      {{"a\r\n", "b\r", "\n"}, {"a\r", "b\r"}, ""},
+      {{"za\xC5", "\x82\xC3", "\xB3w\n"}, {"załów"}, ""},
+      {{"ok\n\xFF\xFE\nok2\n"}, {"ok", "\xFF\xFE", "ok2"}, ""},
+      {{}, {}, ""},
+      {{"", "done"}, {}, "done"}};
+  for (const auto& [chunks, lines, rest] : cases) {
+    LineSplitter splitter;
+    Strings got;
+    for (const auto& chunk : chunks)
+      splitter.feed(chunk, [&](std::string_view line) { got.emplace_back(line); });
+    EXPECT_EQ(got, lines);
+    EXPECT_EQ(splitter.pending(), rest);
+  }
+}
+
+TEST(Rules, BashReadsEveryQuotedWordBackAndAHostileRootRunsNothing) {
+  for (const auto& word : kNasty)
+    EXPECT_EQ(shell("printf %s " + shellQuote(word)), std::pair(word, 0));
+  testing::TempDir dir;
+  const std::string root = dir / "x'; touch pwned; '";
+  fs::create_directories(root);
+  EXPECT_EQ(shell("cd '" + dir.path() + "' && bash -c " +
+                  shellQuote(backendCommandLine(root, "/bin/pwd"))),
+            std::pair(root + "\n", 0));
+  EXPECT_FALSE(fs::exists(dir / "pwned"));
+  EXPECT_EQ(backendCommandLine("/r", "uv"), "cd '/r' && exec 'uv' run tessary serve");
+}
+
+TEST(Rules, AJavaScriptEngineReadsEveryLiteralBackToItsText) {
+  std::string input, expected;
+  for (const auto& text : kNasty) {
+    input += jsString(text) + "\n";
+    for (unsigned char c : text)
+      expected += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+    expected += "\n";
+  }
+  const char* script =
+      "for (const l of require('fs').readFileSync(0, 'utf8').split('\\n').slice(0, -1)) {"
+      "  if (JSON.parse(l) !== eval(l)) throw 1;"
+      "  console.log(Buffer.from(eval(l), 'utf8').toString('hex')); }";
+  EXPECT_EQ(shell("node -e " + shellQuote(script), input), std::pair(expected, 0));
+  EXPECT_EQ(jsString("/a\"\\\r\x01"), "\"\\/a\\\"\\\\\\r\\u0001\"");
+  EXPECT_EQ(jsString("\xFF"), "\"\"") << "not UTF-8: the empty literal";
+}
+
+TEST(Rules, TheCopyMergesKeepingModesAndTheLogOnlyAppends) {
+  testing::TempDir dir;
+  writeFile(dir / "from/installer/bootstrap.sh", "new");
+  ::chmod((dir / "from/installer/bootstrap.sh").c_str(), 0750);
+  writeFile(dir / "to/installer/bootstrap.sh", "old and longer");
+  writeFile(dir / "to/.venv/bin/tessary", "made by the wizard");
+  EXPECT_TRUE(platform::copyTree(dir / "from", dir / "to"));
+  EXPECT_FALSE(platform::copyTree(dir / "nothing", dir / "to2"));
+  EXPECT_EQ(readFile(dir / "to/installer/bootstrap.sh"), "new");
+  EXPECT_EQ(readFile(dir / "to/.venv/bin/tessary"), "made by the wizard");
+  struct stat st {};
+  ::stat((dir / "to/installer/bootstrap.sh").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0750u);
+
+  platform::AppendFile missing(dir / "missing.log");
+  EXPECT_FALSE(missing.isOpen() || fs::exists(dir / "missing.log"));
+  writeFile(dir / "log", "a");
+  platform::AppendFile log(dir / "log");
+  log.write("bc");
+  log.close();
+  log.write("lost after close");
+  EXPECT_EQ(readFile(dir / "log"), "abc");
+}
+
+TEST(Rules, ResourcesSitBesideTheExecutablesFolderWhenPresent) {
+  testing::TempDir prefix;
+  EXPECT_EQ(resourceDirectoryFor(prefix / "bin/halvaren-tessary"), std::nullopt);
+  fs::create_directories(prefix / "share/halvaren-tessary");
+  EXPECT_EQ(resourceDirectoryFor(prefix / "bin/halvaren-tessary"),
+            prefix / "share/halvaren-tessary");
+}
+
+TEST(Rules, ThePackageInstalledByHandRecordsItselfAndItsUvRunsTheProjectCommand) {
+  testing::TempDir dir;
+  fs::copy(TESSARY_PACKAGE_DIR, dir / "package", fs::copy_options::recursive);
+  const std::string env = "HOME='" + dir.path() + "' XDG_DATA_HOME='" + (dir / "data") + "' ";
+  EXPECT_EQ(shell(env + "'" + (dir / "package/app-root/install.sh") + "' >/dev/null").second, 0);
+  EXPECT_EQ(readFile(dir / "data/HalvarenTessary/approot"), (dir / "package/app-root") + "\n");
+  writeFile(dir / "proj/.venv/bin/tessary", "#!/bin/bash\necho \"ran: $*\"\n");
+  fs::permissions(dir / "proj/.venv/bin/tessary", fs::perms::owner_all);
+  fs::create_directories(dir / "proj/sub");
+  const std::string uv = dir / ".local/bin/uv";
+  EXPECT_EQ(shell("cd '" + (dir / "proj/sub") + "' && '" + uv + "' run tessary serve 'a b'"),
+            std::pair(std::string("ran: serve a b\n"), 0));
+  EXPECT_EQ(shell("cd / && '" + uv + "' run tessary 2>/dev/null").second, 127);
+}
+
+}  // namespace
+}  // namespace tessary
