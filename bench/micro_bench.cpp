@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "application/text.h"
+#include "base/text.h"
 #include "setup/js_string.h"
 #include "setup/line_splitter.h"
 

@@ -109,7 +109,7 @@ PY
       ctest --stop-on-failure -j"$(nproc)" >"$work/mutation-$n.log" 2>&1); then
     verdict="MISSED"
   else
-    verdict="caught by $(grep -E '\*\*\*|Failed' "$work/mutation-$n.log" | grep -m1 -oE '#[0-9]+: [^ ]+' | cut -d' ' -f2)"
+    verdict="caught by $(grep -m1 -oE '^[[:space:]]+[0-9]+ - [^ ]+' "$work/mutation-$n.log" | awk '{print $3}')"
   fi
   cp "$root/$file" "$work/tree/$file"
   results+=("$(printf '%2d  %-55s %s' "$n" "$what" "$verdict")")

@@ -1,7 +1,7 @@
 // The approot file: one line naming the installed code root.
 #include "backend/ready_root.h"
 
-#include "application/text.h"
+#include "base/text.h"
 #include "platform/files.h"
 
 namespace tessary {

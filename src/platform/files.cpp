@@ -7,21 +7,40 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
-#include "application/text.h"
+#include "base/text.h"
 
 namespace tessary::platform {
 
 namespace fs = std::filesystem;
 
+// A text file of the program's is one line; anything this large is not one of them.
+constexpr size_t kMaxTextFile = 1 << 20;
+
+struct ScopedFd {
+  int fd;
+  ~ScopedFd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
 std::optional<std::string> readUtf8File(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad() || !isValidUtf8(content)) return std::nullopt;
+  // Non-blocking, so that a FIFO cannot stall the caller; only a regular file is text.
+  const ScopedFd file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+  const int fd = file.fd;
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<size_t>(st.st_size) > kMaxTextFile)
+    return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || content.size() + static_cast<size_t>(n) > kMaxTextFile) return std::nullopt;
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  if (!isValidUtf8(content)) return std::nullopt;
   return content;
 }
 
@@ -49,15 +68,45 @@ void setMode(const std::string& path, unsigned mode) {
   ::chmod(path.c_str(), mode);
 }
 
+namespace {
+
+// Makes `to` a copy of the entry `from`, replacing whatever `to` is unless both are folders.
+// A link at `to` is replaced, never written through.
+bool copyEntry(const fs::path& from, const fs::path& to) {
+  std::error_code error;
+  const auto kind = fs::symlink_status(from, error).type();
+  const auto existing = fs::symlink_status(to, error).type();
+  if (existing != fs::file_type::not_found &&
+      !(kind == fs::file_type::directory && existing == fs::file_type::directory)) {
+    // A folder in the way of a file is not ours to empty: that entry fails alone.
+    if (!fs::remove(to, error)) return false;
+  }
+  if (kind == fs::file_type::symlink) {
+    fs::copy_symlink(from, to, error);
+  } else if (kind == fs::file_type::regular) {
+    fs::copy_file(from, to, error);  // carries the permission bits over
+  } else if (kind == fs::file_type::directory) {
+    if (existing != fs::file_type::directory) fs::create_directory(to, from, error);
+    bool complete = !error;
+    for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error))
+      complete = copyEntry(it->path(), to / it->path().filename()) && complete;
+    return complete && !error;
+  } else {
+    return false;
+  }
+  return !error;
+}
+
+}  // namespace
+
 bool copyTree(const std::string& from, const std::string& to) {
   std::error_code error;
   fs::create_directories(to, error);
-  // copy_file carries the permission bits over, also onto a file it replaces.
-  fs::copy(from, to,
-           fs::copy_options::recursive | fs::copy_options::overwrite_existing |
-               fs::copy_options::copy_symlinks,
-           error);
-  return !error;
+  if (!fs::is_directory(from, error)) return false;
+  bool complete = true;
+  for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error))
+    complete = copyEntry(it->path(), fs::path(to) / it->path().filename()) && complete;
+  return complete && !error;
 }
 
 AppendFile::AppendFile(const std::string& path)

@@ -17,8 +17,10 @@ void createDirectories(const std::string& path);
 // Leaves an empty file at path: a new one, or the existing one emptied.
 void createEmptyFile(const std::string& path);
 void setMode(const std::string& path, unsigned mode);
-// Merges the contents of from into to: creates to when missing, replaces same-named files,
-// keeps permission bits, leaves other files of to in place.
+// Merges the contents of from into to: creates to when missing, replaces same-named entries
+// (links and read-only files included, never writing through a link), keeps permission bits,
+// leaves other files of to in place, and carries on past an entry it cannot copy. True when
+// every entry was copied.
 bool copyTree(const std::string& from, const std::string& to);
 
 // A file opened for appending; closed when destroyed.

@@ -40,7 +40,8 @@ struct SpawnSpec {
   std::string workingDirectory;
   Output output = Output::Inherit;
   std::string outputFile;
-  // Leader of a new process group that is stopped when this program ends, however it ends.
+  // Leader of a new process group, in a session of its own without a terminal, that is
+  // stopped when this program ends, however it ends.
   bool ownGroup = false;
   // Pipe output, on the main loop; all output is delivered before onExit.
   std::function<void(std::string_view bytes)> onOutput;

@@ -1,7 +1,7 @@
 // JSON string literals without a JSON library.
 #include "setup/js_string.h"
 
-#include "application/text.h"
+#include "base/text.h"
 
 namespace tessary {
 

@@ -1,6 +1,6 @@
 // The setup wizard: its process, its output into the log and the page, and its ending.
 #include "application/app_delegate.h"
-#include "application/text.h"
+#include "base/text.h"
 #include "platform/files.h"
 #include "setup/js_string.h"
 #include "setup/line_splitter.h"

@@ -182,9 +182,12 @@ class Backend : public IntegrationTest {
     writeFile(log(), "output of an earlier start\n");
   }
   std::string log() { return home.data() + "/native-shell.log"; }
-  // Starts the program and waits for the panel; the pids of uv and the server.
-  std::pair<pid_t, pid_t> run(const std::string& stubborn = "") {
-    app = &start({bareProgram(home)}, {{"STUBBORN", stubborn}});
+  // Starts the program, from a terminal when asked, and waits for the panel; the pids of uv
+  // and the server.
+  std::pair<pid_t, pid_t> run(const std::string& stubborn = "", bool terminal = false) {
+    std::vector<std::string> argv = {bareProgram(home)};
+    if (terminal) argv = {"script", "-qefc", "exec " + shellQuote(argv[0]), "/dev/null"};
+    app = &start(argv, {{"STUBBORN", stubborn}});
     EXPECT_TRUE(eventually(
         20, [&] { return readFile(log()).find("GET /beacon?Panel engine") != std::string::npos; }))
         << app->output() << readFile(log());
@@ -193,16 +196,19 @@ class Backend : public IntegrationTest {
   }
   double quit() {
     const double start = now();
-    app->signal(SIGTERM);
+    sh("pkill -TERM -x halvaren-tessar");  // also when a terminal runs it
     EXPECT_EQ(app->wait(10), 0) << app->output();
     return now() - start;
   }
   Proc* app = nullptr;
 };
 
-TEST_F(Backend, IsStartedLoggedShownAndStoppedWithItsWholeGroup) {
-  auto [uv, srv] = run();
-  EXPECT_EQ(readFile(log()).rfind("uv stand-in: run tessary serve in " + home / "my code", 0), 0u);
+TEST_F(Backend, IsStartedFromATerminalLoggedShownAndStoppedWithItsWholeGroup) {
+  writeFile(home / ".bash_profile", "stty sane\n");  // stops a shell in a background group
+  auto [uv, srv] = run("", true);
+  EXPECT_NE(readFile(log()).find("uv stand-in: run tessary serve in " + home / "my code"),
+            std::string::npos);
+  EXPECT_EQ(readFile(log()).find("earlier start"), std::string::npos) << "emptied at the start";
   ASSERT_TRUE(alive(uv) && alive(srv));
   EXPECT_LT(quit(), 1.0);
   EXPECT_FALSE(alive(uv) || alive(srv)) << "the server, uv's child, is stopped too";
@@ -249,6 +255,18 @@ TEST_F(IntegrationTest, AFirstRunGoesThroughSetupToThePanelAndTheNextStartSkipsI
   EXPECT_EQ(again.wait(10), 0);
 }
 
+// The program in a prefix of its own whose shipped code has the wizard script, and whose
+// setup page sends every page call to a recorder on port 8478.
+std::string withWizard(const Home& home, const std::string& script) {
+  const std::string share = home / "prefix/share/halvaren-tessary";
+  writeFile(share + "/app-root/installer/bootstrap.sh", script);
+  fs::copy(fs::path(program()).parent_path() / "../share/halvaren-tessary/bin", share + "/bin");
+  fs::copy_file(kData + "/recorder-setup.html", share + "/setup.html");
+  fs::create_directories(home / "prefix/bin");
+  fs::copy_file(program(), home / "prefix/bin/halvaren-tessary");
+  return home / "prefix/bin/halvaren-tessary";
+}
+
 TEST_F(IntegrationTest, EveryWizardLineReachesTheLogByteForByteAndThePageInOrder) {
   // Lines that test WebKit's reading of the escapes, 100000 numbered ones (one of them not
   // UTF-8), a last one without a line feed, and a failure.
@@ -257,18 +275,13 @@ TEST_F(IntegrationTest, EveryWizardLineReachesTheLogByteForByteAndThePageInOrder
       "\xE2\x80\xA8 and \xE2\x80\xA9 zażółć \xF0\x9F\x98\x80", "'single' `back` $(dollar)", ""};
   std::string script = "echo err >&2\nprintf '%s\\n'";
   for (const auto& line : escapes) script += " " + shellQuote(line);
-  const std::string share = home / "prefix/share/halvaren-tessary";
-  writeFile(share + "/app-root/installer/bootstrap.sh",
-            script + "\npython3 \"$(dirname \"$0\")/lines.py\"\nexit 3\n");
-  writeFile(share + "/app-root/installer/lines.py",
+  const std::string exe =
+      withWizard(home, script + "\npython3 \"$(dirname \"$0\")/lines.py\"\nexit 3\n");
+  writeFile(home / "prefix/share/halvaren-tessary/app-root/installer/lines.py",
             "import sys\nfor i in range(1, 100000):\n"
             "    sys.stdout.buffer.write(b'\\xff\\xfe bad\\n' if i == 500 else "
             "(f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())\n"
             "sys.stdout.buffer.write(b'last')\n");
-  fs::copy(fs::path(program()).parent_path() / "../share/halvaren-tessary/bin", share + "/bin");
-  fs::copy_file(kData + "/recorder-setup.html", share + "/setup.html");
-  fs::create_directories(home / "prefix/bin");
-  fs::copy_file(program(), home / "prefix/bin/halvaren-tessary");
   auto recorder = server(home, {"--port", "8478", "--record", home / "page"});
 
   std::vector<std::string> lines = {"err"};
@@ -284,7 +297,7 @@ TEST_F(IntegrationTest, EveryWizardLineReachesTheLogByteForByteAndThePageInOrder
     log += lines.back() + "\n";
   }
   log += "last";
-  Proc& app = start({home / "prefix/bin/halvaren-tessary"});
+  Proc& app = start({exe});
   ASSERT_TRUE(eventually(90, [&] { return !recorded(home / "page", "fail\t").empty(); }))
       << app.output();
   EXPECT_TRUE(readFile(home.data() + "/setup.log") == log) << "setup.log differs";
@@ -304,13 +317,13 @@ TEST_F(IntegrationTest, NoNavigationLeavesTheLoopbackHostAndNoWindowOpens) {
   // "/?step=N" makes try N and moves on; "/done" ends.
   writeFile(home / "panel.html",
             R"(<!doctype html><meta charset=utf-8><title>Panel</title><body><script>
-const kinds = ['link', 'location', 'form', 'frame', 'open', 'blank', 'meta', 'redirect'];
+const kinds = ['link', 'location', 'form', 'frame', 'open', 'blank', 'meta', 'redirect', 'percent'];
 const targets = ['http://127.0.0.2:8478/', 'http://localhost:8478/'];
 const step = Number(new URLSearchParams(location.search).get('step') || 0);
-const kind = kinds[step % 8], to = targets[Math.floor(step / 8)] + 'land?kind=' + kind + '&next=' + (step + 1);
+const kind = kinds[step % 9], to = targets[Math.floor(step / 9)] + 'land?kind=' + kind + '&next=' + (step + 1);
 const a = document.body.appendChild(document.createElement('a'));
 if (window.top !== window) {
-} else if (step >= 16) {
+} else if (step >= 18) {
   fetch('/done');
 } else {
   if (kind === 'link') { a.href = to; a.click(); }
@@ -324,6 +337,7 @@ if (window.top !== window) {
   if (kind === 'blank') { a.href = to; a.target = '_blank'; a.click(); }
   if (kind === 'meta') location.href = '/meta?to=' + encodeURIComponent(to) + '&next=' + (step + 1);
   if (kind === 'redirect') location.href = '/redirect?to=' + encodeURIComponent(to);
+  if (kind === 'percent') location.href = to + '&q=50%#x%';
   setTimeout(() => { location.href = '/?step=' + (step + 1); }, 700);
 }</script>)");
   auto panel = server(home, {"--page", home / "panel.html", "--record", home / "panel"});
@@ -341,9 +355,113 @@ if (window.top !== window) {
     kinds.push_back(r.substr(0, r.find(' ')) +
                     r.substr(r.find("kind=") + 4, r.find('&') - r.find("kind=") - 4));
   EXPECT_EQ(kinds, (std::vector<std::string>{"GET=link", "GET=location", "POST=form", "GET=frame",
-                                             "GET=meta", "GET=redirect"}));
+                                             "GET=meta", "GET=redirect", "GET=percent"}));
   app.signal(SIGTERM);
   EXPECT_EQ(app.wait(10), 0);
+}
+
+// One run of a fault table: a fresh user, and no process left behind afterwards.
+struct FaultRun : IntegrationTest {
+  FaultRun() { SetUp(); }
+  ~FaultRun() override { TearDown(); }
+  void TestBody() override {}
+  using IntegrationTest::home, IntegrationTest::start;
+};
+
+// Odd files and odd listeners, one run each: the program goes on as if nothing answered and
+// nothing were installed (here: the alert of a program that ships no code), the window still
+// answers a second start, and quitting is prompt.
+TEST(Faults, OddFilesAndListenersLeaveTheProgramWorking) {
+  const std::string garbage =
+      "import socket\ns = socket.create_server(('127.0.0.1', 8477))\nwhile True:\n"
+      "    s.accept()[0].sendall(b'\\x00\\xff not http\\r\\n\\r\\n')";
+  const std::tuple<std::string, std::string, std::vector<std::string>> rows[] = {
+      {"approot is a folder", "mkdir approot", {}},
+      {"approot is a FIFO", "mkfifo approot", {}},
+      {"approot is a link loop", "ln -s approot approot", {}},
+      {"approot is 20 MB of random bytes", "head -c 20000000 /dev/urandom > approot", {}},
+      {"a listener that never answers", "", {"--delay", "60"}},
+      {"a listener answering 500 for ever", "", {"--status", "500"}},
+      {"a listener answering what is not HTTP", "", {"python3", "-c", garbage}},
+      {"quitting during the launch probe", "", {"--delay", "60", "quit"}},
+      {"another user's server on the port", "", {"nobody"}}};
+  for (const auto& [fault, files, listener] : rows) {
+    SCOPED_TRACE(fault);
+    FaultRun run;
+    fs::create_directories(run.home.data());
+    sh("cd " + shellQuote(run.home.data()) + " && " + (files.empty() ? "true" : files));
+    std::unique_ptr<Proc> port;
+    const std::string theirs = run.home / "theirs";
+    if (!listener.empty() && listener[0] == "python3") {
+      run.start(listener);
+    } else if (!listener.empty() && listener[0] == "nobody") {
+      fs::permissions(run.home.path(), fs::perms::others_exec, fs::perm_options::add);
+      fs::create_directories(theirs);
+      fs::permissions(theirs, fs::perms::all);
+      Proc& other =
+          run.start({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                     "/usr/bin/python3", kData + "/server.py", "--record", theirs + "/r"});
+      EXPECT_TRUE(
+          eventually(10, [&] { return other.output().find("serving") != std::string::npos; }));
+    } else if (!listener.empty()) {
+      port = server(run.home, {listener[0], listener[1]});
+    }
+    Proc& app = run.start({bareProgram(run.home)});
+    if (listener.size() < 3 || listener[2] != "quit") {
+      EXPECT_NE(waitWindow("Brak dołączonego kodu"), "") << app.output();
+      EXPECT_EQ(Proc(run.home, {bareProgram(run.home)}).wait(15), 0) << "the window answers";
+    } else {
+      EXPECT_NE(waitWindow(kTitle), "");
+    }
+    const double start = now();
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.wait(5), 0) << app.output();
+    EXPECT_LT(now() - start, 2.0);
+    EXPECT_EQ(readFile(theirs + "/r"), "") << "another user's server is never asked";
+  }
+}
+
+// Wizards that misbehave, one run each: the log holds every byte, the page every valid line
+// and the ending, the program starts no backend and still quits at once.
+TEST(Faults, MisbehavingWizardsEndInThePage) {
+  struct Row {
+    std::string fault, script, log;
+    std::vector<std::string> lines;
+  } rows[] = {{"killed by a signal", "echo before\nkill -9 $$\n", "before\n", {"before"}},
+              {"10 MB without a line feed",
+               "head -c 10485760 /dev/zero | tr '\\0' x\nexit 1\n",
+               std::string(10 << 20, 'x'),
+               {}},
+              {"invalid UTF-8 and NUL bytes",
+               "printf 'ok\\n\\377\\n\\0z\\nok2\\n'\nexit 1\n",
+               std::string("ok\n\377\n\0z\nok2\n", 12),
+               {"ok", std::string("\0z", 2), "ok2"}},
+              {"closes its output and runs on",
+               "echo bye\nexec >&- 2>&-\nsleep 2\nexit 1\n",
+               "bye\n",
+               {"bye"}},
+              {"the data folder cannot be made", "echo never\n", "", {}},
+              {"quitting during the wizard", "echo working\nsleep 3\n", "working\n", {"working"}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.fault);
+    FaultRun run;
+    const std::string exe = withWizard(run.home, row.script), page = run.home / "page";
+    if (row.fault.find("data folder") != std::string::npos) writeFile(run.home.data(), "a file");
+    auto recorder = server(run.home, {"--port", "8478", "--record", page});
+    Proc& app = run.start({exe});
+    const bool quitting = row.fault.find("quitting") != std::string::npos;
+    EXPECT_TRUE(eventually(30, [&] {
+      return quitting ? recorded(page, "log\t") == row.lines : !recorded(page, "fail\t").empty();
+    }));
+    EXPECT_TRUE(readFile(run.home.data() + "/setup.log") == row.log) << "the log differs";
+    EXPECT_EQ(recorded(page, "log\t"), row.lines);
+    EXPECT_TRUE(quitting || Proc(run.home, {exe}).wait(15) == 0) << "the window answers";
+    const double start = now();
+    app.signal(SIGTERM);
+    EXPECT_EQ(app.wait(5), 0) << app.output();
+    EXPECT_LT(now() - start, 2.0);
+    EXPECT_FALSE(fs::exists(run.home.data() + "/native-shell.log")) << "no backend";
+  }
 }
 
 TEST_F(IntegrationTest, WithoutADisplayItSaysHowToRunIt) {

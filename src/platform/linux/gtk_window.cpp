@@ -3,10 +3,10 @@
 
 #include <webkit2/webkit2.h>
 
-#include <cstring>
 #include <deque>
 #include <string>
 
+#include "platform/address.h"
 #include "platform/linux/gobject_ptr.h"
 
 namespace tessary::platform::linux_impl {
@@ -20,18 +20,7 @@ GdkRGBA rgba(const Color& c) {
 std::optional<Address> addressOf(WebKitURIRequest* request) {
   const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
   if (!uri || !*uri) return std::nullopt;
-  Address address;
-  GError* rawError = nullptr;
-  GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_ENCODED, &rawError);
-  GErrorPtr error(rawError);
-  if (parsed) {
-    if (const char* scheme = g_uri_get_scheme(parsed)) address.scheme = scheme;
-    if (const char* host = g_uri_get_host(parsed)) address.host = host;
-    g_uri_unref(parsed);
-  } else if (const char* colon = std::strchr(uri, ':')) {
-    address.scheme = std::string(uri, colon);
-  }
-  return address;
+  return platform::addressOf(uri);
 }
 
 class GtkWebView final : public WebView {

@@ -198,8 +198,10 @@ class Child final : public ChildProcess {
   Fd lifeline_;
 };
 
-void makeGroupLeader(gpointer) {
-  ::setpgid(0, 0);
+// A session of its own: the group's leader, and no controlling terminal whose job control
+// could stop it (a login profile's "stty" from a background group gets SIGTTOU).
+void makeSessionLeader(gpointer) {
+  ::setsid();
 }
 
 }  // namespace
@@ -220,19 +222,22 @@ SpawnResult spawnProcess(SpawnSpec spec) {
     output = Fd(fds[1]);
   }
 
+  // Standard input is inherited unless it is a terminal, which a child must never read from
+  // or be stopped by.
+  Fd input(::isatty(0) ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : -1);
   GPid pid = 0;
   GError* rawError = nullptr;
-  const auto flags =
-      static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_CHILD_INHERITS_STDIN);
+  const auto flags = static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD |
+                                              (input.get() < 0 ? G_SPAWN_CHILD_INHERITS_STDIN : 0));
   gboolean started = g_spawn_async_with_pipes_and_fds(
       spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str(), argv.data(), nullptr,
-      flags, spec.ownGroup ? makeGroupLeader : nullptr, nullptr, -1, output.get(), output.get(),
-      nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr, &rawError);
+      flags, spec.ownGroup ? makeSessionLeader : nullptr, nullptr, input.get(), output.get(),
+      output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr, &rawError);
   GErrorPtr error(rawError);
   output.reset();
   if (!started) return {nullptr, error ? error->message : "unknown error"};
 
-  if (spec.ownGroup) ::setpgid(pid, pid);  // closes the race with the child's own call
+  // GLib returns once the child has run its set-up and exec'd: the new session stands.
   Fd lifeline = spec.ownGroup ? startGuardian(pid) : Fd();
   const bool watched = static_cast<bool>(spec.onExit);
 

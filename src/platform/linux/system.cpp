@@ -4,12 +4,16 @@
 #include <gio/gio.h>
 #include <libsoup/soup.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <memory>
 
+#include "platform/files.h"
 #include "platform/linux/gobject_ptr.h"
 #include "platform/linux/main_loop.h"
 #include "platform/linux/process.h"
+#include "platform/listener_owner.h"
 
 namespace tessary::platform::linux_impl {
 
@@ -74,6 +78,20 @@ void probeFinished(GObject* source, GAsyncResult* result, gpointer data) {
   probe->completion(status);
 }
 
+// Loopback ports are shared by every user of the machine: another user's server on the
+// panel's port must not count as the panel. Where the kernel's tables cannot be read, or do
+// not list the listener, nothing is known and the answer counts as before.
+bool listenedToByAnotherUser(GUri* uri) {
+  const char* host = g_uri_get_host(uri);
+  if (!host || (g_strcmp0(host, "127.0.0.1") != 0 && g_strcmp0(host, "localhost") != 0))
+    return false;
+  const int port = g_uri_get_port(uri) > 0 ? g_uri_get_port(uri) : 80;
+  const auto owned =
+      loopbackListenersOwnedBy(readUtf8File("/proc/net/tcp").value_or(""),
+                               readUtf8File("/proc/net/tcp6").value_or(""), port, ::getuid());
+  return owned == false;
+}
+
 }  // namespace
 
 GlibSystem::GlibSystem() = default;
@@ -116,7 +134,7 @@ void GlibSystem::probe(const std::string& url, double timeout,
   auto* probe = new Probe;
   probe->message = adopt(soup_message_new(SOUP_METHOD_GET, url.c_str()));
   probe->completion = std::move(completion);
-  if (!probe->message) {
+  if (!probe->message || listenedToByAnotherUser(soup_message_get_uri(probe->message.get()))) {
     postToMainLoop([probe] {
       std::unique_ptr<Probe> owned(probe);
       owned->completion(std::nullopt);

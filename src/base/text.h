@@ -1,4 +1,4 @@
-// Small text helpers shared by the subsystems.
+// UTF-8 helpers at the bottom of the layers: the platform's files and the program's rules use them.
 #pragma once
 
 #include <string>

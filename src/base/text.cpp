@@ -1,5 +1,5 @@
 // UTF-8 validation and the trimming rule of the approot file.
-#include "application/text.h"
+#include "base/text.h"
 
 #include <cstdint>
 
