@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LineSplitter one, many;
   one.feed(std::string_view(input).substr(1), [&](std::string_view l) { (whole += l) += '|'; });
   for (size_t at = 1, step = data[0] % 7 + 1; at < size; at += step)
-    many.feed(std::string_view(input).substr(at, step), [&](std::string_view l) { (chunked += l) += '|'; });
+    many.feed(std::string_view(input).substr(at, step),
+              [&](std::string_view l) { (chunked += l) += '|'; });
   CHECK(whole == chunked && one.pending() == many.pending());
 #endif
   return 0;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "application/locations.h"
 #include "backend/backend_launch.h"
 #include "backend/probe.h"
 #include "backend/ready_root.h"
@@ -37,31 +36,12 @@ std::pair<std::string, int> shell(const std::string& command, const std::string&
   return {out, WEXITSTATUS(status)};
 }
 
-const Strings kNasty = {"",
-                        "it's",
-                        "''",
-                        "\"",
-                        "a b  c",
-                        "$(touch x)",
-                        "`id`",
-                        "${HOME}",
-                        "\\",
-                        "\\'",
-                        "line\nbreak",
-                        "tab\t",
-                        "*?[a]",
-                        "~",
-                        "-n",
-                        "!!",
-                        ";&|<>",
-                        "ł ą 😀",
-                        "\r\n",
-                        "#c",
-                        "%s%n",
-                        "</script>",
-                        "\xE2\x80\xA8\xE2\x80\xA9",
-                        "''~\"user$\"",
-                        std::string("\x01\x1f\x7f", 3)};
+// clang-format off
+const Strings kNasty = {
+    "", "it's", "''", "''~\"user$\"", "\"", "a b  c", "$(touch x)", "`id`", "${HOME}", "\\", "\\'",
+    "line\nbreak", "tab\t", "*?[a]", "~", "-n", "!!", ";&|<>", "ł ą 😀", "\r\n", "#c", "%s%n",
+    "</script>", "\xE2\x80\xA8\xE2\x80\xA9", std::string("\x01\x1f\x7f", 3)};
+// clang-format on
 
 TEST(Rules, ProbeAnswersShortOfServerErrorsMeanAlive) {
   for (int status : {-1, 0, 100, 199, 200, 204, 404, 499, 500, 503, 600})
@@ -121,30 +101,14 @@ TEST(Rules, ReadyRootNeedsOneReadableLineNamingCodeWithItsCommand) {
 TEST(Rules, NavigationStaysOnTheLoopbackNamesAndLocalSchemes) {
   // "+" allowed or "-" cancelled, then scheme and host as the engine reports them ("~": none).
   EXPECT_FALSE(allowNavigation(std::nullopt));
-  for (const std::string row : {"+about ~",
-                                "+blob ~",
-                                "+data ~",
-                                "+file ",
-                                "+file example.com",
-                                "+http 127.0.0.1",
-                                "+ws 127.0.0.1",
-                                "+https localhost",
-                                "+~ 127.0.0.1",
-                                "-https example.com",
-                                "-http [::1]",
-                                "-http ::1",
-                                "-http localhost.",
-                                "-mailto ~",
-                                "-~ ~",
-                                "-http 127.0.0.2",
-                                "-http 127.0.0.1.example.com",
-                                "-http localhost.example.com",
-                                "-http LOCALHOST",
-                                "-FILE ",
-                                "-http 127.1",
-                                "-http 0x7f.0.0.1",
-                                "-http %31%32%37.0.0.1",
-                                "-http  localhost"}) {
+  // clang-format off
+  for (const std::string row : {
+           "+about ~", "+blob ~", "+data ~", "+file ", "+file example.com", "+http 127.0.0.1",
+           "+ws 127.0.0.1", "+https localhost", "+~ 127.0.0.1", "-https example.com", "-http [::1]",
+           "-http ::1", "-http localhost.", "-mailto ~", "-~ ~", "-http 127.0.0.2", "-http LOCALHOST",
+           "-http 127.0.0.1.example.com", "-http localhost.example.com", "-FILE ", "-http 127.1",
+           "-http 0x7f.0.0.1", "-http %31%32%37.0.0.1", "-http  localhost"}) {
+    // clang-format on
     const size_t space = row.find(' ');
     auto part = [](std::string p) { return p == "~" ? std::nullopt : std::optional(p); };
     const platform::Address address{part(row.substr(1, space - 1)), part(row.substr(space + 1))};
@@ -285,14 +249,6 @@ TEST(Rules, TheCopyMergesKeepingModesAndTheLogOnlyAppends) {
   log.close();
   log.write("lost after close");
   EXPECT_EQ(readFile(dir / "log"), "abc");
-}
-
-TEST(Rules, ResourcesSitBesideTheExecutablesFolderWhenPresent) {
-  testing::TempDir prefix;
-  EXPECT_EQ(resourceDirectoryFor(prefix / "bin/halvaren-tessary"), std::nullopt);
-  fs::create_directories(prefix / "share/halvaren-tessary");
-  EXPECT_EQ(resourceDirectoryFor(prefix / "bin/halvaren-tessary"),
-            prefix / "share/halvaren-tessary");
 }
 
 TEST(Rules, ThePackageInstalledByHandRecordsItselfAndItsUvRunsTheProjectCommand) {
