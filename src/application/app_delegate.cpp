@@ -34,6 +34,14 @@ void AppDelegate::loadPanel() {
   webView->loadUrl(kPanelURL);
 }
 
+bool AppDelegate::withinLimit(std::deque<double>& times, size_t limit, double window) {
+  const double now = system_.now();
+  while (!times.empty() && now - times.front() > window) times.pop_front();
+  if (times.size() >= limit) return false;
+  times.push_back(now);
+  return true;
+}
+
 void AppDelegate::applicationWillTerminate() {
   stopBackendIfOwned();
 }

@@ -2,6 +2,7 @@
 // Its member functions are defined in the folder of the subsystem that owns each.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -28,7 +29,9 @@ class AppDelegate final : public platform::ApplicationDelegate {
 
   // Backend supervision (backend/).
   void checkPanel(double timeout, std::function<void(bool alive)> completion);
-  void startBackend();
+  // emptyLog is false for a restart, which keeps the output of the run that ended.
+  void startBackend(bool emptyLog = true);
+  void backendEnded();
   void beginPolling();
   void stopBackendIfOwned();
   void configAlert(const std::string& title, const std::string& text);
@@ -48,6 +51,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
   void openInBrowser();
   void quitAction();
   bool decidePolicyForNavigation(const std::optional<platform::Address>& address);
+  void webContentCrashed();
   void runOpenPanel(const platform::FileRequest& request, platform::FileListCompletion done);
 
   // Run-time state; public so that the tests can look at it.
@@ -63,8 +67,14 @@ class AppDelegate final : public platform::ApplicationDelegate {
 
  private:
   void launchDecision(bool alive);
+  // Whether another recovery fits: fewer than limit earlier ones within window seconds.
+  bool withinLimit(std::deque<double>& times, size_t limit, double window);
   void pollTick();
   void finishWizard(int status);
+
+  std::deque<double> contentCrashes_;
+  std::deque<double> backendRestarts_;
+  bool stoppingBackend_ = false;
 
   platform::Desktop& desktop_;
   platform::System& system_;

@@ -44,7 +44,7 @@ std::string launchAlertText(const std::string& error, const std::string& home) {
          "/.local/bin/uv` istnieje (instaluje go ./install.sh).";
 }
 
-void AppDelegate::startBackend() {
+void AppDelegate::startBackend(bool emptyLog) {
   auto root = readCodeRoot(locations_.approotFile);
   if (!root) {
     runSetup();
@@ -64,9 +64,10 @@ void AppDelegate::startBackend() {
   spec.ownGroup = true;
 
   platform::createDirectories(locations_.appSupportDir);
-  platform::createEmptyFile(locations_.shellLogFile);
+  if (emptyLog) platform::createEmptyFile(locations_.shellLogFile);
   spec.output = platform::Output::File;
   spec.outputFile = locations_.shellLogFile;
+  spec.onExit = [this](int) { backendEnded(); };
 
   auto launched = system_.spawn(std::move(spec));
   if (!launched.child) {
@@ -75,6 +76,17 @@ void AppDelegate::startBackend() {
   }
   backend = std::move(launched.child);
   beginPolling();
+}
+
+// A backend of ours that served the panel and then ended by itself (a crash, a kill) is
+// started again, a few times at most; one that never answered, or that the program itself
+// stopped, is not.
+void AppDelegate::backendEnded() {
+  if (stoppingBackend_ || !panelLoaded || !backend) return;
+  backend.reset();
+  if (!withinLimit(backendRestarts_, 3, 300.0)) return;
+  panelLoaded = false;
+  startBackend(/*emptyLog=*/false);
 }
 
 void AppDelegate::configAlert(const std::string& title, const std::string& text) {

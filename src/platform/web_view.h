@@ -28,6 +28,11 @@ class WebView {
   virtual void editCommand(EditCommand command) = 0;
   virtual void setNavigationPolicy(NavigationPolicy allow) = 0;
   virtual void setFileRequestHandler(FileRequestHandler handler) = 0;
+  // Called when the page's content process ended unexpectedly (a crash, the memory limit).
+  virtual void setCrashHandler(std::function<void()> handler) = 0;
+  // Loads the current page again and runs again, in order and before any later statement,
+  // every statement it had been sent.
+  virtual void reload() = 0;
 };
 
 }  // namespace tessary::platform

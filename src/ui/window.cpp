@@ -17,10 +17,17 @@ void AppDelegate::buildWindow() {
   webView->setNavigationPolicy([this](const std::optional<platform::Address>& address) {
     return decidePolicyForNavigation(address);
   });
+  webView->setCrashHandler([this] { webContentCrashed(); });
   webView->setFileRequestHandler(
       [this](const platform::FileRequest& request, platform::FileListCompletion done) {
         runOpenPanel(request, std::move(done));
       });
+}
+
+// A dead content process leaves the window blank: the page comes back by itself, unless the
+// engine keeps dying, where reloading would only spin.
+void AppDelegate::webContentCrashed() {
+  if (withinLimit(contentCrashes_, 2, 60.0)) webView->reload();
 }
 
 void AppDelegate::showWindow() {

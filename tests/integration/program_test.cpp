@@ -10,12 +10,15 @@ namespace {
 
 using namespace testing;
 
-// The recorded requests, bodies included, of a server started with --record.
+// The recorded requests, bodies included, of a server started with --record; of the setup
+// page's calls, those the last page loaded received.
 std::vector<std::string> recorded(const std::string& file, const std::string& prefix = "") {
   std::vector<std::string> out;
   std::istringstream lines(readFile(file));
-  for (std::string line; std::getline(lines, line);)
+  for (std::string line; std::getline(lines, line);) {
+    if (line == "page\tnew") out.clear();
     if (line.rfind(prefix, 0) == 0) out.push_back(line.substr(prefix.size()));
+  }
   return out;
 }
 
@@ -214,6 +217,23 @@ TEST_F(Backend, IsStartedFromATerminalLoggedShownAndStoppedWithItsWholeGroup) {
   EXPECT_FALSE(alive(uv) || alive(srv)) << "the server, uv's child, is stopped too";
 }
 
+TEST_F(Backend, ThePanelComesBackWhenTheEngineOrTheServerDies) {
+  auto [uv, srv] = run();
+  auto seen = [&](const std::string& text) {
+    const std::string log = readFile(this->log());
+    size_t n = 0;
+    for (size_t at = 0; (at = log.find(text, at)) != std::string::npos; ++at) ++n;
+    return n;
+  };
+  sh("pkill -KILL -P " + std::to_string(app->pid()) + " WebKitWebProc");
+  EXPECT_TRUE(eventually(10, [&] { return seen("GET /beacon?Panel engine") == 2; }));
+  ::kill(srv, SIGKILL);  // uv ends with its server: the backend is gone
+  EXPECT_TRUE(eventually(20, [&] { return seen("GET /beacon?Panel engine") == 3; }));
+  EXPECT_EQ(seen("uv stand-in: run tessary serve"), 2u) << "both runs in the log";
+  EXPECT_FALSE(alive(uv));
+  EXPECT_LT(quit(), 1.0);
+}
+
 TEST_F(Backend, IgnoringThePoliteStopIsKilledAfterThreeSeconds) {
   auto [uv, srv] = run("--ignore-term");
   const double took = quit();
@@ -298,8 +318,14 @@ TEST_F(IntegrationTest, EveryWizardLineReachesTheLogByteForByteAndThePageInOrder
   }
   log += "last";
   Proc& app = start({exe});
+  // The engine's content process dies while the lines stream in: the page comes back and
+  // gets every call again, in order, and then those still to come.
+  ASSERT_TRUE(eventually(30, [&] { return recorded(home / "page", "log\t").size() > 100; }));
+  sh("pkill -KILL -P " + std::to_string(app.pid()) + " WebKitWebProc");
   ASSERT_TRUE(eventually(90, [&] { return !recorded(home / "page", "fail\t").empty(); }))
       << app.output();
+  const std::string calls = readFile(home / "page");
+  EXPECT_NE(calls.find("page\tnew"), calls.rfind("page\tnew")) << "the page was loaded again";
   EXPECT_TRUE(readFile(home.data() + "/setup.log") == log) << "setup.log differs";
   EXPECT_TRUE(recorded(home / "page", "log\t") == lines) << "lines lost or out of order";
   EXPECT_EQ(recorded(home / "page", "fail\t"),

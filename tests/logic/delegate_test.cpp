@@ -225,6 +225,40 @@ TEST(Shutdown, StopsOnlyARunningBackendPolitelyThenByForce) {
   }
 }
 
+TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFiveMinutes) {
+  World w;
+  w.installCode();
+  w.launch(std::nullopt);
+  w.system.spawns.back().onExit(1);  // before it ever answered: no restart
+  w.system.advance(0.5);
+  w.system.answerProbe(200);
+  for (int crash = 0; crash < 3; ++crash) w.view().crashed();
+  EXPECT_EQ(w.view().reloads, 2);
+  w.system.advance(61);
+  w.view().crashed();
+  EXPECT_EQ(w.view().reloads, 3) << "a minute later the page is reloaded again";
+
+  writeFile(w.locations.shellLogFile, "the run that died\n");
+  for (int restart = 0; restart < 3; ++restart) {
+    w.system.spawns.back().onExit(137);
+    w.system.advance(0.5);
+    w.system.answerProbe(200);
+  }
+  w.system.spawns.back().onExit(137);
+  EXPECT_EQ(w.system.spawns.size(), 4u) << "three restarts and no fourth";
+  EXPECT_EQ(readFile(w.locations.shellLogFile), "the run that died\n") << "kept at a restart";
+  EXPECT_EQ(std::count(w.view().loads.begin(), w.view().loads.end(), kPanel), 4);
+
+  World q;
+  q.installCode();
+  q.launch(std::nullopt);
+  q.system.advance(0.5);
+  q.system.answerProbe(200);
+  q.delegate.applicationWillTerminate();
+  q.system.spawns.back().onExit(143);
+  EXPECT_EQ(q.system.spawns.size(), 1u) << "a backend stopped by the program stays stopped";
+}
+
 // Launched into the setup road, past the copy, with the wizard running.
 struct SetupWorld : World {
   SetupWorld() {

@@ -26,11 +26,14 @@ struct FakeWindow final : platform::Window, platform::WebView {
   void editCommand(platform::EditCommand command) override { edits.push_back(command); }
   void setNavigationPolicy(platform::NavigationPolicy p) override { policy = std::move(p); }
   void setFileRequestHandler(platform::FileRequestHandler h) override { files = std::move(h); }
+  void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
+  void reload() override { ++reloads; }
 
   platform::WindowSpec spec;
   bool visible = true;
-  int presents = 0, minimizes = 0;
+  int presents = 0, minimizes = 0, reloads = 0;
   std::function<bool()> shouldClose;
+  std::function<void()> crashed;
   Strings loads, scripts;
   std::vector<platform::EditCommand> edits;
   platform::NavigationPolicy policy;

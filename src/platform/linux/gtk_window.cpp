@@ -37,13 +37,14 @@ class GtkWebView final : public WebView {
     g_signal_connect(view_.get(), "create", G_CALLBACK(onCreate), this);
     g_signal_connect(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
     g_signal_connect(view_.get(), "load-changed", G_CALLBACK(onLoadChanged), this);
+    g_signal_connect(view_.get(), "web-process-terminated", G_CALLBACK(onTerminated), this);
   }
   ~GtkWebView() override { g_signal_handlers_disconnect_by_data(view_.get(), this); }
 
   GtkWidget* widget() { return GTK_WIDGET(view_.get()); }
 
   void loadUrl(const std::string& url) override {
-    startLoad();
+    startLoad(url);
     webkit_web_view_load_uri(view_.get(), url.c_str());
   }
 
@@ -51,11 +52,12 @@ class GtkWebView final : public WebView {
   void loadFile(const std::string& path, const std::string&) override {
     GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
     if (!uri) return;
-    startLoad();
+    startLoad(uri.get());
     webkit_web_view_load_uri(view_.get(), uri.get());
   }
 
   void runScript(const std::string& statement) override {
+    sent_.push_back(statement);
     if (loading_) {
       held_.push_back(statement);
     } else {
@@ -94,10 +96,21 @@ class GtkWebView final : public WebView {
     fileRequests_ = std::move(handler);
   }
 
+  void setCrashHandler(std::function<void()> handler) override { crashed_ = std::move(handler); }
+
+  void reload() override {
+    if (page_.empty()) return;
+    held_ = sent_;
+    loading_ = true;
+    webkit_web_view_load_uri(view_.get(), page_.c_str());
+  }
+
  private:
-  void startLoad() {
-    // Statements held for the page being replaced would only fail in the new one.
+  void startLoad(const std::string& page) {
+    // Statements sent to the page being replaced would only fail in the new one.
     held_.clear();
+    sent_.clear();
+    page_ = page;
     loading_ = true;
   }
 
@@ -114,6 +127,13 @@ class GtkWebView final : public WebView {
     std::deque<std::string> held;
     held.swap(self->held_);
     for (const auto& statement : held) self->evaluate(statement);
+  }
+
+  static void onTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                           gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    // An end the program asked for is no crash.
+    if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API && self->crashed_) self->crashed_();
   }
 
   static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -164,8 +184,11 @@ class GtkWebView final : public WebView {
   GObjectPtr<WebKitWebView> view_;
   NavigationPolicy allow_;
   FileRequestHandler fileRequests_;
+  std::function<void()> crashed_;
   bool loading_ = false;
+  std::string page_;
   std::deque<std::string> held_;
+  std::deque<std::string> sent_;  // every statement of the current page, for a reload
 };
 
 class GtkMainWindow final : public Window {

@@ -183,8 +183,8 @@ class Child final : public ChildProcess {
       if (r == 0) return true;
       reaped_ = true;
     }
-    if (watched_) return ::kill(pid_, 0) == 0;
-    return group_ && groupHasLiveMembers(pid_);
+    if (group_) return groupHasLiveMembers(pid_);
+    return watched_ && ::kill(pid_, 0) == 0;
   }
 
   void terminate() override { ::kill(group_ ? -pid_ : pid_, SIGTERM); }
