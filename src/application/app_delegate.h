@@ -53,6 +53,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
   bool decidePolicyForNavigation(const std::optional<platform::Address>& address);
   void webContentCrashed();
   void runOpenPanel(const platform::FileRequest& request, platform::FileListCompletion done);
+  void saveDownload(const std::string& suggestedName, platform::SaveAnswer answer);
 
   // Run-time state; public so that the tests can look at it.
   std::unique_ptr<platform::Window> window;
@@ -72,6 +73,10 @@ class AppDelegate final : public platform::ApplicationDelegate {
   void pollTick();
   void finishWizard(int status);
 
+  void askWhereToSave();
+
+  // Downloads waiting for the user to say where they go; the first one is being asked.
+  std::deque<std::pair<std::string, platform::SaveAnswer>> downloads_;
   std::deque<double> contentCrashes_;
   std::deque<double> backendRestarts_;
   bool stoppingBackend_ = false;

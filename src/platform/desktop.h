@@ -48,6 +48,10 @@ struct FileChooserSpec {
   std::string acceptLabel;
   bool chooseDirectories = false;
   bool multiple = false;
+  // A save dialog for one new file, opened in the user's download folder and asking before
+  // it replaces a file.
+  bool save = false;
+  std::string suggestedName;
 };
 
 class Desktop {

@@ -34,6 +34,7 @@ struct Address {
 };
 
 using FileList = std::optional<std::vector<std::string>>;
+using SaveAnswer = std::function<void(std::optional<std::string> path)>;
 using FileListCompletion = std::function<void(FileList)>;
 
 struct FileRequest {

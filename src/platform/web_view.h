@@ -15,6 +15,9 @@ enum class EditCommand { Undo, Redo, Cut, Copy, Paste, SelectAll };
 // address is a navigation whose request has no address at all.
 using NavigationPolicy = std::function<bool(const std::optional<Address>&)>;
 using FileRequestHandler = std::function<void(const FileRequest&, FileListCompletion)>;
+// A download the page started, with the file name the engine suggests; the answer is where
+// to save it, or nothing to cancel it.
+using DownloadHandler = std::function<void(const std::string& suggestedName, SaveAnswer answer)>;
 
 class WebView {
  public:
@@ -28,6 +31,8 @@ class WebView {
   virtual void editCommand(EditCommand command) = 0;
   virtual void setNavigationPolicy(NavigationPolicy allow) = 0;
   virtual void setFileRequestHandler(FileRequestHandler handler) = 0;
+  // Without a handler no download is saved.
+  virtual void setDownloadHandler(DownloadHandler handler) = 0;
   // Called when the page's content process ended unexpectedly (a crash, the memory limit).
   virtual void setCrashHandler(std::function<void()> handler) = 0;
   // Loads the current page again and runs again, in order and before any later statement,

@@ -18,6 +18,9 @@ void AppDelegate::buildWindow() {
     return decidePolicyForNavigation(address);
   });
   webView->setCrashHandler([this] { webContentCrashed(); });
+  webView->setDownloadHandler([this](const std::string& name, platform::SaveAnswer answer) {
+    saveDownload(name, std::move(answer));
+  });
   webView->setFileRequestHandler(
       [this](const platform::FileRequest& request, platform::FileListCompletion done) {
         runOpenPanel(request, std::move(done));

@@ -34,12 +34,27 @@ class RunningPanel : public IntegrationTest {
   void SetUp() override {
     IntegrationTest::SetUp();
     writeFile(home / "panel.html", R"(<!doctype html><meta charset=utf-8><title>Panel</title>
-<style>body{margin:0} input{display:block;font-size:20px;width:600px;height:80px;margin:0}</style>
-<input id=t><input id=f type=file><script>
+<style>body{margin:0} input,div{display:block;font-size:20px;width:600px;height:80px;margin:0}</style>
+<input id=t><input id=f type=file><div id=d>drop zone</div><script>
 const say = (what, value) => fetch('/' + what + '?' + encodeURIComponent(value));
 t.oninput = () => say('value', t.value);
 f.onchange = () => say('chosen', [...f.files].map(x => x.name + ':' + x.size).join());
-onkeydown = (e) => { if (e.key === 'F2') say('files', f.files.length); };
+d.ondragover = (e) => e.preventDefault();
+d.ondrop = (e) => { e.preventDefault(); say('dropped', ''); };
+const get = (query) => {
+  const a = document.body.appendChild(document.createElement('a'));
+  a.href = '/download?' + query;
+  a.download = '';
+  a.click();
+};
+onkeydown = (e) => {
+  if (e.key === 'F2') say('files', f.files.length);
+  if (e.key === 'F3') get('name=a.bin&size=300000');
+  if (e.key === 'F4') get('name=slow.bin&size=3000000&slow=0.5');
+  if (e.key === 'F5') get('name=dead.bin&size=3000000&die=1');
+  if (e.key === 'F6') get('name=b1.bin&size=1000');
+  if (e.key === 'F7') get('name=b2.bin&size=2000');
+};
 onload = () => { t.focus(); say('ready', ''); };</script>)");
     panel =
         server(home, {"--page", home / "panel.html", "--status", "404", "--record", requests()});
@@ -148,6 +163,68 @@ TEST_F(RunningPanel, StatusMenuAndFileChooserWork) {
   EXPECT_TRUE(reported("chosen", "sesja%201.bin%3A1234"));
   click("Zakończ");
   EXPECT_EQ(app->wait(10), 0);
+}
+
+TEST_F(RunningPanel, DropsNeverReplaceThePageAndDownloadsAskWhereToSave) {
+  writeFile(home / "nagranie.txt", "recording");
+  start({"/usr/bin/python3", kData + "/drag_source.py", home / "nagranie.txt"});
+  ASSERT_NE(waitWindow("drag source"), "");
+  for (const std::string y : {"220", "500"}) {  // onto the page's drop zone, then beside it
+    std::string path = "mousemove 1520 60 mousedown 1 sleep 0.2 mousemove 1500 80 sleep 0.2";
+    for (const char* x : {"250", "270", "290", "300"})  // as a hand moves: the page answers
+      path += " mousemove --window " + window + " " + x + " " + y + " sleep 0.3";
+    xdo(path + " mouseup 1 sleep 0.5");
+  }
+  EXPECT_TRUE(reported("dropped", "")) << "the page's drop zone gets its drop";
+  keys("F2");
+  EXPECT_TRUE(reported("files", "0")) << "the page is still the panel";
+  EXPECT_EQ(count(requests(), "GET / engine"), 1u);
+
+  // Downloads: each asks where to save, in turn; only a finished one leaves a file.
+  fs::create_directories(home / "saved");
+  auto saveAs = [&](const std::string& name) {
+    const std::string dialog = waitWindow("Zapisz plik", 10);
+    ASSERT_NE(dialog, "");
+    xdo("windowfocus --sync " + dialog + " key ctrl+a type --delay 10 " +
+        shellQuote(name.empty() ? "" : home / ("saved/" + name)));
+    xdo("sleep 0.5 key " + std::string(name.empty() ? "Escape" : "Return"));
+    EXPECT_TRUE(eventually(5, [&] {
+      const auto open = windows("Zapisz plik");
+      return std::find(open.begin(), open.end(), dialog) == open.end();
+    }));
+  };
+  auto bytes = [](size_t size) {
+    std::string out;
+    for (size_t i = 0; i < size; ++i) out += static_cast<char>(i % 251);
+    return out;
+  };
+  auto files = [&] {
+    return sh("cd " + shellQuote(home.path()) + " && find . -name '*.bin*' | sort").out;
+  };
+  keys("F3");
+  saveAs("a.bin");
+  EXPECT_TRUE(eventually(10, [&] { return readFile(home / "saved/a.bin") == bytes(300000); }));
+  keys("F3");
+  saveAs("");
+  keys("F6");
+  ASSERT_NE(waitWindow("Zapisz plik", 10), "");
+  keys("F7");  // a second download while the first asks
+  saveAs("b1.bin");
+  saveAs("b2.bin");
+  keys("F5");
+  saveAs("dead.bin");
+  EXPECT_TRUE(eventually(10, [&] { return readFile(home / "saved/b2.bin") == bytes(2000); }));
+  sh("sleep 2");
+  EXPECT_EQ(files(), "./saved/a.bin\n./saved/b1.bin\n./saved/b2.bin\n")
+      << "cancelled or failed: no file";
+  keys("F4");
+  saveAs("slow.bin");
+  sh("sleep 1");
+  keys("ctrl+q");
+  EXPECT_EQ(app->wait(10), 0);
+  EXPECT_EQ(files(), "./saved/a.bin\n./saved/b1.bin\n./saved/b2.bin\n")
+      << "quitting leaves no part";
+  EXPECT_EQ(count(requests(), "GET / engine"), 1u) << "the panel stayed as it was";
 }
 
 TEST_F(IntegrationTest, TheWindowIsPaperColouredUntilALateProbeGivesWay) {

@@ -27,6 +27,7 @@ struct FakeWindow final : platform::Window, platform::WebView {
   void setNavigationPolicy(platform::NavigationPolicy p) override { policy = std::move(p); }
   void setFileRequestHandler(platform::FileRequestHandler h) override { files = std::move(h); }
   void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
+  void setDownloadHandler(platform::DownloadHandler h) override { download = std::move(h); }
   void reload() override { ++reloads; }
 
   platform::WindowSpec spec;
@@ -38,6 +39,7 @@ struct FakeWindow final : platform::Window, platform::WebView {
   std::vector<platform::EditCommand> edits;
   platform::NavigationPolicy policy;
   platform::FileRequestHandler files;
+  platform::DownloadHandler download;
 };
 
 struct FakeDesktop final : platform::Desktop {

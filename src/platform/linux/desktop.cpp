@@ -89,9 +89,19 @@ class GtkDesktop final : public Desktop {
   void chooseFiles(const FileChooserSpec& spec, FileListCompletion completion) override {
     // GTK 3 chooses either files or folders in one dialog: files always win.
     GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
-        spec.title.c_str(), main_, GTK_FILE_CHOOSER_ACTION_OPEN, spec.acceptLabel.c_str(), nullptr);
+        spec.title.c_str(), main_,
+        spec.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN,
+        spec.acceptLabel.c_str(), nullptr);
     gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(chooser), FALSE);
-    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser), spec.multiple);
+    if (spec.save) {
+      const char* downloads = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+      gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser),
+                                          downloads ? downloads : g_get_home_dir());
+      gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), spec.suggestedName.c_str());
+      gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), TRUE);
+    } else {
+      gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(chooser), spec.multiple);
+    }
     g_signal_connect_data(
         chooser, "response", G_CALLBACK(onChooserResponse),
         new FileListCompletion(std::move(completion)),
@@ -126,9 +136,11 @@ class GtkDesktop final : public Desktop {
       GSList* names = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog));
       for (GSList* n = names; n; n = n->next) {
         GCharPtr name(static_cast<gchar*>(n->data));
-        // Links resolve to what they point to.
+        // Links resolve to what they point to; a file to save may not exist yet.
         char resolved[PATH_MAX];
-        files->push_back(::realpath(name.get(), resolved) ? resolved : name.get());
+        const bool save =
+            gtk_file_chooser_get_action(GTK_FILE_CHOOSER(dialog)) == GTK_FILE_CHOOSER_ACTION_SAVE;
+        files->push_back(!save && ::realpath(name.get(), resolved) ? resolved : name.get());
       }
       g_slist_free(names);
     }

@@ -1,9 +1,12 @@
 // The main window and its web view on GTK 3 and WebKitGTK 4.1.
 #include "platform/linux/gtk_window.h"
 
+#include <glib/gstdio.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <deque>
+#include <list>
 #include <string>
 
 #include "platform/address.h"
@@ -33,13 +36,27 @@ class GtkWebView final : public WebView {
     // third less memory and the page looks the same (measured in bench/).
     webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_.get()),
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    // A drop that no part of the page takes makes the engine open what was dropped in place
+    // of the page; remember what is dropped, so that this one navigation can be refused.
+    g_signal_connect(view_.get(), "drag-data-received", G_CALLBACK(onDragData), this);
     g_signal_connect(view_.get(), "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(view_.get(), "create", G_CALLBACK(onCreate), this);
     g_signal_connect(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
     g_signal_connect(view_.get(), "load-changed", G_CALLBACK(onLoadChanged), this);
     g_signal_connect(view_.get(), "web-process-terminated", G_CALLBACK(onTerminated), this);
+    g_signal_connect(webkit_web_view_get_context(view_.get()), "download-started",
+                     G_CALLBACK(onDownloadStarted), this);
   }
-  ~GtkWebView() override { g_signal_handlers_disconnect_by_data(view_.get(), this); }
+  ~GtkWebView() override {
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(view_.get()), this);
+    g_signal_handlers_disconnect_by_data(view_.get(), this);
+    // Quitting ends every download still running, and leaves none of its bytes behind.
+    for (auto& download : downloads_) {
+      g_signal_handlers_disconnect_by_data(download.get(), this);
+      webkit_download_cancel(download.get());
+      removePartial(download.get());
+    }
+  }
 
   GtkWidget* widget() { return GTK_WIDGET(view_.get()); }
 
@@ -97,6 +114,7 @@ class GtkWebView final : public WebView {
   }
 
   void setCrashHandler(std::function<void()> handler) override { crashed_ = std::move(handler); }
+  void setDownloadHandler(DownloadHandler handler) override { saveAs_ = std::move(handler); }
 
   void reload() override {
     if (page_.empty()) return;
@@ -129,6 +147,87 @@ class GtkWebView final : public WebView {
     for (const auto& statement : held) self->evaluate(statement);
   }
 
+  static void onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
+                         guint, gpointer self) {
+    auto& dropped = static_cast<GtkWebView*>(self)->dropped_;
+    dropped.clear();
+    if (gchar** uris = gtk_selection_data_get_uris(data)) {
+      for (gchar** uri = uris; *uri; ++uri) dropped.emplace_back(*uri);
+      g_strfreev(uris);
+    }
+    GCharPtr text(reinterpret_cast<gchar*>(gtk_selection_data_get_text(data)));
+    if (text) dropped.emplace_back(g_strstrip(text.get()));
+    static_cast<GtkWebView*>(self)->droppedAt_ = g_get_monotonic_time();
+  }
+
+  // Whether uri is what was dropped a moment ago: the engine's own navigation to it.
+  bool isDropped(const char* uri) {
+    if (!uri || g_get_monotonic_time() - droppedAt_ > 2 * G_USEC_PER_SEC) return false;
+    return std::find(dropped_.begin(), dropped_.end(), uri) != dropped_.end();
+  }
+
+  static void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (webkit_download_get_web_view(download) != self->view_.get()) return;
+    self->downloads_.push_back(adopt(WEBKIT_DOWNLOAD(g_object_ref(download))));
+    g_signal_connect(download, "decide-destination", G_CALLBACK(onDecideDestination), self);
+    g_signal_connect(download, "finished", G_CALLBACK(onDownloadEnded), self);
+    g_signal_connect(download, "failed", G_CALLBACK(onDownloadFailed), self);
+  }
+
+  // Answered later, once the user has chosen; the transfer waits for the answer.
+  static gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    auto held =
+        std::shared_ptr<WebKitDownload>(WEBKIT_DOWNLOAD(g_object_ref(download)), g_object_unref);
+    if (!self->saveAs_) {
+      webkit_download_cancel(download);
+      return TRUE;
+    }
+    self->saveAs_(suggested ? suggested : "", [held](std::optional<std::string> path) {
+      GCharPtr uri(path ? g_filename_to_uri(path->c_str(), nullptr, nullptr) : nullptr);
+      if (!uri) {
+        webkit_download_cancel(held.get());
+        return;
+      }
+      // The chooser has already asked before replacing a file.
+      webkit_download_set_allow_overwrite(held.get(), TRUE);
+      webkit_download_set_destination(held.get(), uri.get());
+    });
+    return TRUE;
+  }
+
+  static void onDownloadFailed(WebKitDownload* download, GError*, gpointer data) {
+    removePartial(download);
+    onDownloadEnded(download, data);
+  }
+
+  static void onDownloadEnded(WebKitDownload* download, gpointer data) {
+    // A server that goes away mid-transfer ends the download as if it were complete.
+    if (isTruncated(download)) removePartial(download);
+    auto& list = static_cast<GtkWebView*>(data)->downloads_;
+    list.remove_if([download](const auto& d) { return d.get() == download; });
+  }
+
+  static bool isTruncated(WebKitDownload* download) {
+    WebKitURIResponse* response = webkit_download_get_response(download);
+    if (!response) return false;
+    const guint64 expected = webkit_uri_response_get_content_length(response);
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    // The length of an encoded answer is not the length of what is saved.
+    const char* encoding =
+        headers ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
+    return expected > 0 && (!encoding || g_ascii_strcasecmp(encoding, "identity") == 0) &&
+           webkit_download_get_received_data_length(download) < expected;
+  }
+
+  // The engine writes into the destination as the bytes arrive.
+  static void removePartial(WebKitDownload* download) {
+    const char* uri = webkit_download_get_destination(download);
+    GCharPtr path(uri ? g_filename_from_uri(uri, nullptr, nullptr) : nullptr);
+    if (path) g_unlink(path.get());
+  }
+
   static void onTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                            gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
@@ -142,8 +241,11 @@ class GtkWebView final : public WebView {
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
     auto* action = webkit_navigation_policy_decision_get_navigation_action(
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-    auto address = addressOf(webkit_navigation_action_get_request(action));
-    if (self->allow_ && self->allow_(address)) {
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    auto address = addressOf(request);
+    if (self->isDropped(request ? webkit_uri_request_get_uri(request) : nullptr)) {
+      webkit_policy_decision_ignore(decision);
+    } else if (self->allow_ && self->allow_(address)) {
       webkit_policy_decision_use(decision);
     } else {
       webkit_policy_decision_ignore(decision);
@@ -184,7 +286,11 @@ class GtkWebView final : public WebView {
   GObjectPtr<WebKitWebView> view_;
   NavigationPolicy allow_;
   FileRequestHandler fileRequests_;
+  std::vector<std::string> dropped_;
+  gint64 droppedAt_ = 0;
   std::function<void()> crashed_;
+  DownloadHandler saveAs_;
+  std::list<GObjectPtr<WebKitDownload>> downloads_;
   bool loading_ = false;
   std::string page_;
   std::deque<std::string> held_;

@@ -6,7 +6,8 @@ Every request goes to standard error and, with --record, to a file, as "METHOD P
 "kind<TAB>value", each value percent-decoded. Paths: "/" the page (--page, or one that sends
 /beacon?Panel once loaded) with --status after --delay; /status/N answers N and may be
 cached; /silent never answers; /slow answers after 1.5 s; /redirect?to=U and /meta?to=U send
-to U; /land sends the top page back to the panel's next step; anything else answers 204.
+to U; /land sends the top page back to the panel's next step; /download sends a file as an
+attachment; anything else answers 204.
 """
 import argparse
 import http.server
@@ -88,6 +89,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(200, f'<meta http-equiv=refresh content="0;url={to}">'.encode() + BACK)
         elif url.path == "/land":
             self.answer(200, LAND)
+        elif url.path == "/download":  # ?name=N&size=S[&slow=SECONDS][&die=1]
+            q = {k: v[0] for k, v in parse_qs(url.query).items()}
+            size = int(q["size"])
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Disposition", f'attachment; filename="{q["name"]}"')
+            self.send_header("Content-Length", str(size))
+            self.end_headers()
+            body = bytes(i % 251 for i in range(size))
+            for at in range(0, size, 65536):
+                if "die" in q and at >= size // 2:
+                    return  # the server goes away mid-transfer
+                self.wfile.write(body[at:at + 65536])
+                self.wfile.flush()
+                time.sleep(float(q.get("slow", 0)))
         else:
             self.answer(204)
 
