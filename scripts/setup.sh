@@ -10,7 +10,7 @@ packages=(
   clang-format python3 python3-venv clang libclang-rt-dev nlohmann-json3-dev
   xvfb xauth dbus dbus-x11 xdotool x11-utils imagemagick nodejs procps
   python3-gi gir1.2-glib-2.0 gir1.2-gtk-3.0 libglib2.0-bin
-  desktop-file-utils
+  desktop-file-utils appstream lintian weston
 )
 
 missing=()

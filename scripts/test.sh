@@ -10,6 +10,7 @@ echo "== Format and data files"
 git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' |
   xargs clang-format --dry-run --Werror
 desktop-file-validate data/org.halvaren.Tessary.desktop
+appstreamcli validate --no-net data/org.halvaren.Tessary.metainfo.xml
 
 echo "== Sanitizer build: unit and logic tiers"
 bash scripts/build.sh build-asan -DTESSARY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

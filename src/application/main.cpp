@@ -3,13 +3,17 @@
 #include "application/locations.h"
 #include "platform/application.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace tessary;
   auto executable = platform::executablePath();
   const Locations locations = computeLocations(
       platform::userDataDirectory(), executable ? resourceDirectoryFor(*executable) : std::nullopt);
+  const platform::ApplicationInfo info{
+      kApplicationId, "halvaren-tessary", TESSARY_VERSION,
+      "Panel Halvaren Tessary w oknie na pulpicie: znajduje albo instaluje backend, uruchamia "
+      "go, czeka na panel i pokazuje go."};
   return platform::runApplication(
-      kApplicationId, [&locations](platform::Desktop& desktop, platform::System& system) {
+      info, argc, argv, [&locations](platform::Desktop& desktop, platform::System& system) {
         return std::make_unique<AppDelegate>(desktop, system, locations);
       });
 }

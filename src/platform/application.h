@@ -25,9 +25,18 @@ class ApplicationDelegate {
 using DelegateFactory =
     std::function<std::unique_ptr<ApplicationDelegate>(Desktop& desktop, System& system)>;
 
-// Runs the event loop of the single instance named applicationId. A second start hands
-// over to the running instance and returns. Returns the process's exit status.
-int runApplication(const std::string& applicationId, const DelegateFactory& makeDelegate);
+struct ApplicationInfo {
+  std::string id;       // the single instance's name on the session bus
+  std::string name;     // the command's name, for messages
+  std::string version;  // printed by --version
+  std::string summary;  // what --help says the program does
+};
+
+// Runs the event loop of the single instance named info.id. A second start hands over to the
+// running instance and returns; --help and --version answer without touching it. Returns
+// the process's exit status.
+int runApplication(const ApplicationInfo& info, int argc, char** argv,
+                   const DelegateFactory& makeDelegate);
 
 // The user's data folder (XDG data home).
 std::string userDataDirectory();

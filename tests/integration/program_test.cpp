@@ -106,6 +106,9 @@ TEST_F(RunningPanel, KeyboardReachesThePageAndASecondStartOnlyShowsTheWindow) {
   const auto all = windows(kTitle, false);
   keys("ctrl+w");
   EXPECT_TRUE(noWindow(kTitle));
+  for (const char* option : {" --version", " --help"})
+    EXPECT_EQ(sh(program() + option).status, 0) << option;
+  EXPECT_TRUE(windows(kTitle).empty()) << "asking for the version leaves the window alone";
   EXPECT_TRUE(startAgainShowsTheWindow());
   keys("ctrl+h");
   EXPECT_TRUE(noWindow(kTitle));
@@ -572,6 +575,9 @@ TEST_F(IntegrationTest, WithoutADisplayItSaysHowToRunIt) {
   EXPECT_EQ(app.wait(10), 1);
   EXPECT_EQ(app.output().rfind("halvaren-tessary: no graphical display", 0), 0u) << app.output();
   EXPECT_NE(app.output().find("xvfb-run"), std::string::npos);
+  EXPECT_EQ(sh("DISPLAY= " + program() + " --version").out,
+            "halvaren-tessary " TESSARY_VERSION "\n");
+  EXPECT_NE(sh("DISPLAY= " + program() + " --help").out.find("pokazuje"), std::string::npos);
 }
 
 }  // namespace

@@ -184,6 +184,32 @@ void onShutdown(GtkApplication*, gpointer data) {
   if (r->delegate) r->delegate->applicationWillTerminate();
 }
 
+// After GApplication has read the command line and before it registers the instance: the
+// version, then the display and the bus the program needs.
+gint onLocalOptions(GApplication* application, GVariantDict* options, gpointer data) {
+  const auto& info = *static_cast<const ApplicationInfo*>(data);
+  if (g_variant_dict_contains(options, "version")) {
+    std::printf("%s %s\n", info.name.c_str(), info.version.c_str());
+    return 0;
+  }
+  if (!gtk_init_check(nullptr, nullptr)) {
+    std::fprintf(stderr,
+                 "%s: no graphical display (DISPLAY/WAYLAND_DISPLAY unset or unreachable); run "
+                 "it in a desktop session, or under Xvfb: xvfb-run -a %s\n",
+                 info.name.c_str(), info.name.c_str());
+    return 1;
+  }
+  GError* rawError = nullptr;
+  if (!g_application_register(application, nullptr, &rawError)) {
+    // Without a session bus there is no single instance to hand over to.
+    GErrorPtr error(rawError);
+    std::fprintf(stderr, "%s: running without single-instance support: %s\n", info.name.c_str(),
+                 error ? error->message : "");
+    g_application_set_flags(application, G_APPLICATION_NON_UNIQUE);
+  }
+  return -1;
+}
+
 gboolean onQuitSignal(gpointer data) {
   static_cast<Running*>(data)->desktop.quit();
   return G_SOURCE_CONTINUE;
@@ -192,24 +218,17 @@ gboolean onQuitSignal(gpointer data) {
 }  // namespace
 }  // namespace linux_impl
 
-int runApplication(const std::string& applicationId, const DelegateFactory& makeDelegate) {
+int runApplication(const ApplicationInfo& info, int argc, char** argv,
+                   const DelegateFactory& makeDelegate) {
   using namespace linux_impl;
-  if (!gtk_init_check(nullptr, nullptr)) {
-    std::fprintf(stderr,
-                 "halvaren-tessary: no graphical display (DISPLAY/WAYLAND_DISPLAY unset or "
-                 "unreachable); run it in a desktop session, or under Xvfb: xvfb-run -a "
-                 "halvaren-tessary\n");
-    return 1;
-  }
-  auto application = adopt(gtk_application_new(applicationId.c_str(), G_APPLICATION_DEFAULT_FLAGS));
-  GError* rawError = nullptr;
-  if (!g_application_register(G_APPLICATION(application.get()), nullptr, &rawError)) {
-    // Without a session bus there is no single instance to hand over to.
-    GErrorPtr error(rawError);
-    std::fprintf(stderr, "halvaren-tessary: running without single-instance support: %s\n",
-                 error ? error->message : "");
-    application = adopt(gtk_application_new(applicationId.c_str(), G_APPLICATION_NON_UNIQUE));
-  }
+  auto application = adopt(gtk_application_new(info.id.c_str(), G_APPLICATION_DEFAULT_FLAGS));
+  const GOptionEntry options[] = {{"version", 0, 0, G_OPTION_ARG_NONE, nullptr,
+                                   "Wypisuje wersję programu i kończy działanie", nullptr},
+                                  {}};
+  g_application_add_main_option_entries(G_APPLICATION(application.get()), options);
+  g_application_set_option_context_summary(G_APPLICATION(application.get()), info.summary.c_str());
+  g_signal_connect(application.get(), "handle-local-options", G_CALLBACK(onLocalOptions),
+                   const_cast<ApplicationInfo*>(&info));
   Running running{application.get(), makeDelegate, GtkDesktop(application.get()), GlibSystem(),
                   nullptr};
   g_signal_connect(application.get(), "activate", G_CALLBACK(onActivate), &running);
@@ -217,7 +236,7 @@ int runApplication(const std::string& applicationId, const DelegateFactory& make
   SourceId signals[] = {SourceId(g_unix_signal_add(SIGTERM, onQuitSignal, &running)),
                         SourceId(g_unix_signal_add(SIGINT, onQuitSignal, &running)),
                         SourceId(g_unix_signal_add(SIGHUP, onQuitSignal, &running))};
-  int status = g_application_run(G_APPLICATION(application.get()), 0, nullptr);
+  int status = g_application_run(G_APPLICATION(application.get()), argc, argv);
   running.delegate.reset();
   return status;
 }

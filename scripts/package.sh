@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the Debian package into dist/: bash scripts/package.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTESSARY_BENCH=OFF >/dev/null
+cmake --build build-package -j"$(nproc)"
+mkdir -p dist
+(cd build-package && cpack -B "$PWD/../dist" >/dev/null)
+rm -rf dist/_CPack_Packages
+ls dist/*.deb
