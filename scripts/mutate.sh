@@ -71,8 +71,8 @@ read -r -d '' faults <<'TABLE' || true
 -       milliseconds(timeout),
 +       milliseconds(timeout * 3),
 @ src/platform/linux/desktop.cpp | a chosen link passed on unresolved
--         files->push_back(::realpath(name.get(), resolved) ? resolved : name.get());
-+         files->push_back(::realpath(name.get(), resolved) ? name.get() : name.get());
+-         files->push_back(!save && ::realpath(name.get(), resolved) ? resolved : name.get());
++         files->push_back(!save && ::realpath(name.get(), resolved) ? name.get() : name.get());
 TABLE
 
 mapfile -t heads < <(grep -n '^@ ' <<<"$faults")

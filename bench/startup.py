@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""Where road 1's start-up time goes, for the program and the bare window (the floor).
+
+Timing rounds alternate the two subjects and touch nothing while they run; step rounds
+follow one start from outside: the window mapped (xdotool), the probe and the engine's
+request arriving at the panel server, the content process appearing under the program, the
+page's first animation frame and its load event. Run after `bash scripts/build.sh build` as
+`python3 bench/startup.py`; prints a Markdown section and appends it to
+bench/results/<date>-startup.md.
+"""
+import argparse
+import datetime
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bench  # noqa: E402
+
+PAGE = (bench.BENCH / "panel_page.html").read_bytes().replace(
+    b"<body>", b"<body><script>requestAnimationFrame(() => fetch('/paint'))</script>", 1)
+SUBJECTS = {"program": lambda: [str(bench.PROGRAM)],
+            "floor": lambda: [str(bench.BARE), bench.PANEL]}
+TITLES = {"program": "^Halvaren Tessary$", "floor": "^Bare web view$"}
+
+
+class UserAgentBeacons(bench.Beacons):
+    """Beacons that tell the probe's request for "/" from the engine's."""
+
+    def __init__(self, port, page):
+        super().__init__(port, page)
+        handler = self.server.RequestHandlerClass
+        seen = self.seen
+        original = handler.do_GET
+
+        def do_get(request):
+            if request.path == "/":
+                who = "engine" if "AppleWebKit" in request.headers.get("User-Agent", "") else "probe"
+                seen.setdefault("/ " + who, (time.monotonic(), request.path))
+            original(request)
+
+        handler.do_GET = do_get
+
+
+def content_process(pid):
+    for child in bench.tree(pid)[1:]:
+        try:
+            with open("/proc/%d/comm" % child) as f:
+                if f.read().startswith("WebKitWebProces"):
+                    return True
+        except OSError:
+            pass
+    return False
+
+
+def one_start(desktop, name, steps):
+    server = UserAgentBeacons(8477, PAGE)
+    home = bench.Home()
+    start = time.monotonic()
+    proc = subprocess.Popen(SUBJECTS[name](), env=desktop.env(home.path),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    marks = {}
+    if steps:
+        env = desktop.env(home.path)
+        while "/beacon" not in server.seen and time.monotonic() - start < 30:
+            now = time.monotonic() - start
+            if "content process started" not in marks and content_process(proc.pid):
+                marks["content process started"] = now
+            if "window shown" not in marks and subprocess.run(
+                    ["xdotool", "search", "--onlyvisible", "--name", TITLES[name]], env=env,
+                    stdout=subprocess.DEVNULL).returncode == 0:
+                marks["window shown"] = time.monotonic() - start
+    beacon = server.wait("/beacon", 30)
+    for path, label in (("/ probe", "probe answered"), ("/ engine", "load started"),
+                        ("/paint", "first paint"), ("/beacon", "load finished")):
+        if path in server.seen:
+            marks[label] = server.seen[path][0] - start
+    time.sleep(2)
+    pss = bench.pss_mib(proc.pid) if beacon else None
+    bench.end(proc)
+    server.close()
+    home.close()
+    return (beacon[0] - start if beacon else None), pss, marks
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--rounds", type=int, default=9)
+    args = parser.parse_args()
+    desktop = bench.Desktop()
+    times = {name: [] for name in SUBJECTS}
+    memory = {name: [] for name in SUBJECTS}
+    steps = {name: [] for name in SUBJECTS}
+    try:
+        for round_ in range(args.rounds + 1):  # round 0 warms the caches and is not counted
+            for name in SUBJECTS:
+                took, pss, _ = one_start(desktop, name, steps=False)
+                if round_ and took:
+                    times[name].append(took)
+                    memory[name].append(pss)
+        for round_ in range(4):
+            for name in SUBJECTS:
+                steps[name].append(one_start(desktop, name, steps=True)[2])
+    finally:
+        desktop.close()
+    median = statistics.median
+    lines = ["## Road 1 start-up, %s" % datetime.date.today().isoformat(), "",
+             "%d alternated timing rounds after one warm-up; steps from 4 further rounds, "
+             "followed from outside (seconds after exec, medians)." % args.rounds, "",
+             "| subject | time to panel (median) | min | max | PSS (median) |", "|---|---|---|---|---|"]
+    for name in SUBJECTS:
+        lines.append("| %s | %.3f s | %.3f | %.3f | %.1f MiB |" % (
+            name, median(times[name]), min(times[name]), max(times[name]), median(memory[name])))
+    lines += ["", "Time to panel, program / floor: **%.3f**" % (
+        median(times["program"]) / median(times["floor"])), "",
+              "| step | program | floor |", "|---|---|---|"]
+    for step in ("window shown", "content process started", "probe answered", "load started",
+                 "first paint", "load finished"):
+        cells = []
+        for name in SUBJECTS:
+            values = [m[step] for m in steps[name] if step in m]
+            cells.append("%.3f" % median(values) if values else "—")
+        lines.append("| %s | %s |" % (step, " | ".join(cells)))
+    text = "\n".join(lines) + "\n"
+    print(text)
+    out = bench.BENCH / "results" / ("%s-startup.md" % datetime.date.today().isoformat())
+    with open(out, "a") as f:
+        f.write(text + "\n")
+
+
+if __name__ == "__main__":
+    main()
