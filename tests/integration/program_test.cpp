@@ -493,6 +493,8 @@ TEST(Faults, OddFilesAndListenersLeaveTheProgramWorking) {
       {"another user's server on the port", "", {"nobody"}}};
   for (const auto& [fault, files, listener] : rows) {
     SCOPED_TRACE(fault);
+    // Only root can start a server as another user (CI runs as root).
+    if (!listener.empty() && listener[0] == "nobody" && ::getuid() != 0) continue;
     FaultRun run;
     fs::create_directories(run.home.data());
     sh("cd " + shellQuote(run.home.data()) + " && " + (files.empty() ? "true" : files));
