@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "base/text.h"
+#include "platform/fd.h"
 
 namespace tessary::platform {
 
@@ -18,17 +19,10 @@ namespace fs = std::filesystem;
 // A text file of the program's is one line; anything this large is not one of them.
 constexpr size_t kMaxTextFile = 1 << 20;
 
-struct ScopedFd {
-  int fd;
-  ~ScopedFd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 std::optional<std::string> readUtf8File(const std::string& path) {
   // Non-blocking, so that a FIFO cannot stall the caller; only a regular file is text.
-  const ScopedFd file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-  const int fd = file.fd;
+  const Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  const int fd = file.get();
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<size_t>(st.st_size) > kMaxTextFile)
