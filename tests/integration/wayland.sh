@@ -10,4 +10,4 @@ weston --backend=headless-backend.so --socket=wayland-tessary --idle-time=0 \
 weston=$!
 for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/wayland-tessary" ] && break; sleep 0.1; done
 WAYLAND_DISPLAY=wayland-tessary GDK_BACKEND=wayland "$1" \
-  --gtest_filter='Backend.*:IntegrationTest.AFirstRun*:IntegrationTest.EveryWizard*:Faults.Misbehaving*'
+  --gtest_filter='Backend.*:IntegrationTest.EveryWizard*:Faults.Misbehaving*'

@@ -1,5 +1,6 @@
-// The delegate on the fake platform: the launch's roads, the menus, the backend's start,
-// polling and stop, and the first-run setup, against a manual clock.
+// The delegate on the fake platform, each scenario checked against the whole transcript of
+// what it asked of the desktop and the system: the launch's roads, the menus, the backend's
+// start, polling, stop and restarts, and the first-run setup, against a manual clock.
 #include <sys/stat.h>
 
 #include "logic/fake_platform.h"
@@ -8,28 +9,39 @@ namespace tessary {
 namespace {
 
 using namespace testing;
-const std::string kPanel = "http://127.0.0.1:8477/";
-
-std::string slashes(std::string text) {
-  for (size_t at = 0; (at = text.find('/', at)) != std::string::npos; at += 2)
-    text.insert(at, "\\");
-  return text;
+const std::string kLoad = "load http://127.0.0.1:8477/", kPoll = "probe http://127.0.0.1:8477/ 0.5",
+                  kData = "~/data/HalvarenTessary";
+const Strings kStart = {"window Halvaren Tessary 1280x840 min 900x600 #fafaf7",
+                        "status halvaren-tessary-symbolic Halvaren Tessary", "present",
+                        "probe http://127.0.0.1:8477/ 1"};
+std::string backend(const std::string& uv = "uv") {
+  return "spawn /bin/bash -lc cd '~/code' && exec '" + uv + "' run tessary serve | in ~/code | " +
+         "group | > " + kData + "/native-shell.log";
 }
+const std::string kWizard = "spawn /bin/bash " + kData + "/app/installer/bootstrap.sh " + kData +
+                            "/app ~/res/bin | in " + kData + "/app | pipe";
+Strings operator+(Strings a, const Strings& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+const std::string kNoCode =
+    "alert Brak dołączonego kodu|Ta wersja aplikacji nie zawiera dołączonego kodu. Użyj paczki "
+    "zip i ./install.sh, albo zbuduj aplikację przez installer/build_app.sh.";
 
 TEST(Launch, BuildsTheInterfaceThenTheProbeAndWhatIsInstalledPickTheRoad) {
   enum Code { None, Installed, WithoutCommand };
-  struct Case {
+  const struct {
     std::optional<int> status;
     Code code;
     bool bundle, page, resources;
-    Strings loads, spawns, alerts;
+    Strings road;
   } cases[] = {
-      {404, Installed, true, true, true, {kPanel}, {}, {}},
-      {500, Installed, true, true, true, {}, {"-lc"}, {}},
-      {{}, None, true, true, true, {"setup page"}, {"bootstrap"}, {}},
-      {{}, None, true, false, true, {}, {"bootstrap"}, {}},
-      {{}, WithoutCommand, false, false, true, {}, {}, {"Brak dołączonego kodu"}},
-      {{}, None, false, false, false, {}, {}, {"Brak dołączonego kodu"}},
+      {404, Installed, true, true, true, {kLoad}},
+      {500, Installed, true, true, true, {backend()}},
+      {{}, None, true, true, true, {"load ~/res/setup.html in ~/res", kWizard}},
+      {{}, None, true, false, true, {kWizard}},
+      {{}, WithoutCommand, false, false, true, {kNoCode}},
+      {{}, None, false, false, false, {kNoCode}},
   };
   for (const auto& c : cases) {
     World w(c.resources);
@@ -37,191 +49,163 @@ TEST(Launch, BuildsTheInterfaceThenTheProbeAndWhatIsInstalledPickTheRoad) {
     if (c.code == WithoutCommand) writeFile(w.locations.approotFile, w.dir / "nowhere");
     if (c.bundle) w.shipBundle(c.page);
     w.delegate.applicationDidFinishLaunching();
-    const auto& spec = w.view().spec;
-    EXPECT_EQ(std::tie(spec.title, spec.width, spec.height, spec.minWidth, spec.minHeight),
-              std::make_tuple("Halvaren Tessary", 1280, 840, 900, 600));
-    EXPECT_EQ(std::tie(spec.background.red, spec.background.blue),
-              std::make_tuple(250 / 255.0, 247 / 255.0));
-    EXPECT_EQ(w.view().presents, 1);
-    EXPECT_EQ(w.system.probes.at(0).first, kPanel + " 1.000000");
-    EXPECT_TRUE(w.view().loads.empty()) << "nothing loads before the answer";
-    w.system.answerProbe(c.status);
-    w.system.runPending();
-    Strings loads = w.view().loads, spawns, alerts;
-    for (auto& l : loads)
-      if (l == w.dir / "res/setup.html in " + w.dir / "res") l = "setup page";
-    for (const auto& s : w.system.spawns)
-      spawns.push_back(s.argv[1] == "-lc" ? "-lc" : s.argv[1].substr(s.argv[1].size() - 12, 9));
-    for (const auto& a : w.desktop.alerts) alerts.push_back(a.substr(0, a.find('|')));
-    EXPECT_EQ(std::tie(loads, spawns, alerts), std::tie(c.loads, c.spawns, c.alerts))
-        << (c.status ? *c.status : 0) << " " << c.code;
+    EXPECT_EQ(w.take(), kStart) << "nothing loads before the answer";
+    w.fake.answer(c.status);
+    w.fake.runPending();
+    EXPECT_EQ(w.take(), c.road);
     w.delegate.loadPanel();
     w.delegate.loadPanel();
-    EXPECT_EQ(std::count(w.view().loads.begin(), w.view().loads.end(), kPanel), 1);
+    EXPECT_EQ(w.take(), c.road[0] == kLoad ? Strings{} : Strings{kLoad}) << "loaded once";
   }
 }
 
-TEST(Window, HidesOnCloseComesBackOnReopenAndOffersItsMenus) {
+TEST(Window, HidesOnCloseComesBackOnReopenAndEveryMenuEntryDoesItsOwnThing) {
   World w;
   w.launch(200);
-  auto& window = w.view();
-  EXPECT_FALSE(window.shouldClose());
-  EXPECT_FALSE(window.visible);
-  EXPECT_TRUE(w.delegate.applicationShouldHandleReopen(false));
+  w.take();
+  EXPECT_FALSE(w.view().shouldClose());
   EXPECT_TRUE(w.delegate.applicationShouldHandleReopen(true));
-  EXPECT_EQ(std::tie(window.visible, window.presents), std::make_tuple(true, 2));
+  EXPECT_TRUE(w.delegate.applicationShouldHandleReopen(false));
   EXPECT_FALSE(w.delegate.applicationShouldTerminateAfterLastWindowClosed());
+  EXPECT_EQ(w.take(), (Strings{"hide", "present"}));
   Strings rows;
-  for (const auto& menu : w.desktop.menus)
-    for (const auto& e : menu.entries)
-      rows.push_back(menu.title + "|" + e.label + "|" + e.accelerator);
-  for (const auto& e : w.desktop.status.entries) rows.push_back(e.label + "|" + e.accelerator);
-  EXPECT_EQ(rows,
-            (Strings{"Halvaren Tessary|O aplikacji Halvaren Tessary|", "Halvaren Tessary||",
-                     "Halvaren Tessary|Schowaj Halvaren Tessary|<Control>h", "Halvaren Tessary||",
-                     "Halvaren Tessary|Zakończ Halvaren Tessary|<Control>q",
-                     "Edycja|Cofnij|<Control>z", "Edycja|Ponów|<Shift><Control>z", "Edycja||",
-                     "Edycja|Wytnij|<Control>x", "Edycja|Kopiuj|<Control>c",
-                     "Edycja|Wklej|<Control>v", "Edycja|Zaznacz wszystko|<Control>a",
-                     "Okno|Minimalizuj|<Control>m", "Okno|Zamknij|<Control>w", "Otwórz Tessary|",
-                     "Panel w przeglądarce|", "|", "Zakończ|"}));
-  EXPECT_EQ(w.desktop.status.title, "Halvaren Tessary");
-  w.desktop.menus[0].entries[0].action();
-  w.desktop.menus[2].entries[0].action();
-  EXPECT_EQ(std::tie(w.desktop.abouts, window.minimizes), std::make_tuple(1, 1));
+  auto row = [&](const std::string& menu, const platform::MenuEntry& e) {
+    if (e.action) e.action();
+    std::string done;
+    for (const auto& line : w.take()) done += " " + line;
+    rows.push_back(menu + "|" + e.label + "|" + e.accelerator + done);
+  };
+  for (const auto& menu : w.fake.menus)
+    for (const auto& e : menu.entries) row(menu.title, e);
+  for (const auto& e : w.fake.status.entries) row("status", e);
+  EXPECT_EQ(
+      rows,
+      (Strings{"Halvaren Tessary|O aplikacji Halvaren Tessary| about", "Halvaren Tessary||",
+               "Halvaren Tessary|Schowaj Halvaren Tessary|<Control>h hide", "Halvaren Tessary||",
+               "Halvaren Tessary|Zakończ Halvaren Tessary|<Control>q quit",
+               "Edycja|Cofnij|<Control>z edit 0", "Edycja|Ponów|<Shift><Control>z edit 1",
+               "Edycja||", "Edycja|Wytnij|<Control>x edit 2", "Edycja|Kopiuj|<Control>c edit 3",
+               "Edycja|Wklej|<Control>v edit 4", "Edycja|Zaznacz wszystko|<Control>a edit 5",
+               "Okno|Minimalizuj|<Control>m minimize", "Okno|Zamknij|<Control>w hide",
+               "status|Otwórz Tessary| present",
+               "status|Panel w przeglądarce| browser http://127.0.0.1:8477/", "status||",
+               "status|Zakończ| quit"}));
 }
 
-TEST(Window, FileInputsGetAChooserEachAndTheNavigationRuleIsAsked) {
+TEST(Window, FileInputsAndDownloadsAskOneChooserEachAndNavigationAsksTheRule) {
   World w;
-  w.delegate.applicationDidFinishLaunching();
-  std::vector<platform::FileList> answers;
-  w.view().files({false, true}, [&](platform::FileList f) { answers.push_back(f); });
-  w.view().files({true, false}, [&](platform::FileList f) { answers.push_back(f); });
-  ASSERT_EQ(w.desktop.choosers.size(), 2u);
-  auto& [spec, done] = w.desktop.choosers[0];
-  EXPECT_EQ(std::tie(spec.title, spec.acceptLabel, spec.multiple, spec.chooseDirectories),
-            std::make_tuple("Wybierz nagranie sesji", "Wybierz", true, false));
-  EXPECT_TRUE(w.desktop.choosers[1].first.chooseDirectories);
-  done(Strings{"/a", "/b"});
-  w.desktop.choosers[1].second(std::nullopt);
-  EXPECT_EQ(answers, (std::vector<platform::FileList>{Strings{"/a", "/b"}, std::nullopt}));
+  w.launch(200);
+  w.take();
+  std::vector<platform::FileList> chosen;
+  std::vector<std::optional<std::string>> saved;
+  auto choose = [&](platform::FileList f) { chosen.push_back(f); };
+  auto save = [&](std::optional<std::string> path) { saved.push_back(path); };
+  w.view().files({false, true}, choose);
+  w.view().files({true, false}, choose);
+  w.view().download("a.bin", save);
+  w.view().download("b.bin", save);
+  EXPECT_EQ(w.take(), (Strings{"choose Wybierz nagranie sesji|Wybierz|many|",
+                               "choose Wybierz nagranie sesji|Wybierz|dirs|",
+                               "choose Zapisz plik|Zapisz|save a.bin"}));
+  w.fake.choosers[0](Strings{"/a", "/b"});
+  w.fake.choosers[1](std::nullopt);
+  w.fake.choosers[2](Strings{"/x/a.bin"});
+  EXPECT_EQ(w.take(), Strings{"choose Zapisz plik|Zapisz|save b.bin"}) << "the next one asks now";
+  w.fake.choosers[3](std::nullopt);
+  EXPECT_EQ(chosen, (std::vector<platform::FileList>{Strings{"/a", "/b"}, std::nullopt}));
+  EXPECT_EQ(saved, (std::vector<std::optional<std::string>>{"/x/a.bin", std::nullopt}));
   EXPECT_TRUE(w.view().policy(platform::Address{"http", "127.0.0.1"}));
   EXPECT_FALSE(w.view().policy(platform::Address{"https", "example.com"}));
 }
 
-TEST(Backend, ABrokenRootOrAFailedStartIsShownAndStartsNothing) {
+TEST(Backend, ABrokenRootOrAFailedStartIsShownAndTheBestUvRunsThroughALoginShell) {
   World w;
   writeFile(w.dir / "plain-file", "");
-  w.delegate.applicationDidFinishLaunching();
-  for (const std::string& root : {std::string(), w.dir / "missing", w.dir / "plain-file"}) {
-    w.desktop.alerts.clear();
-    writeFile(w.locations.approotFile, "  " + root + "\n");
+  w.launch(200);
+  w.take();
+  for (const std::string name : {"", "/missing", "/plain-file"}) {
+    writeFile(w.locations.approotFile, "  " + (name.empty() ? "" : w.dir.path() + name) + "\n");
     w.delegate.startBackend();
-    EXPECT_EQ(w.desktop.alerts,
-              Strings{"Nieprawidłowa konfiguracja Halvaren Tessary|Plik " +
-                      w.locations.approotFile + " wskazuje katalog, który nie istnieje:\n" + root +
-                      "\n\nUruchom ponownie ./install.sh z katalogu paczki Halvaren Tessary."});
+    EXPECT_EQ(w.take(), Strings{"alert Nieprawidłowa konfiguracja Halvaren Tessary|Plik " + kData +
+                                "/approot wskazuje katalog, który nie istnieje:\n" +
+                                (name.empty() ? "" : "~" + name) +
+                                "\n\nUruchom ponownie ./install.sh z katalogu paczki Halvaren "
+                                "Tessary."});
   }
-  EXPECT_TRUE(w.system.spawns.empty());
-  w.desktop.alerts.clear();
   w.installCode();
-  w.system.spawnError = "No such file";
+  w.fake.spawnError = "No such file";
   w.delegate.startBackend();
-  EXPECT_EQ(w.desktop.alerts,
-            Strings{"Nie udało się uruchomić backendu|Błąd: No such file\n\n"
-                    "Sprawdź, czy `" +
-                    w.system.home + "/.local/bin/uv` istnieje (instaluje go ./install.sh)."});
-  EXPECT_FALSE(w.delegate.backend);
-  EXPECT_EQ(w.system.activeTimers(), 0);
-}
-
-TEST(Backend, StartsThroughALoginShellWithTheBestUvAndAnEmptiedLog) {
-  World w;
-  const std::string root = w.installCode(), shipped = w.dir / "res/bin/uv",
-                    home = w.system.home + "/.local/bin/uv";
+  EXPECT_EQ(w.take(), (Strings{backend(),
+                               "alert Nie udało się uruchomić backendu|Błąd: No such "
+                               "file\n\nSprawdź, czy `~/home/.local/bin/uv` istnieje "
+                               "(instaluje go ./install.sh)."}));
+  EXPECT_EQ(std::make_pair(bool(w.delegate.backend), w.fake.activeTimers()), std::pair(false, 0));
   writeFile(w.locations.shellLogFile, "old output");
-  w.delegate.applicationDidFinishLaunching();
-  const std::tuple<bool, bool, std::string> cases[] = {
-      {true, true, shipped}, {false, true, home}, {false, false, "uv"}};
-  for (const auto& [hasShipped, hasHome, chosen] : cases) {
-    std::filesystem::remove(shipped), std::filesystem::remove(home);
-    if (hasShipped) writeFile(shipped, "");
-    if (hasHome) writeFile(home, "");
+  for (const std::string uv : {"~/home/.local/bin/uv", "~/res/bin/uv"}) {  // the shipped one wins
+    writeFile(w.dir.path() + uv.substr(1), "");
     w.delegate.startBackend();
-    EXPECT_EQ(w.system.spawns.back().argv,
-              (Strings{"/bin/bash", "-lc",
-                       "cd '" + root + "' && exec '" + chosen + "' run tessary serve"}));
+    EXPECT_EQ(w.take(), Strings{backend(uv)});
   }
-  const auto& spec = w.system.spawns.back();
-  EXPECT_EQ(std::tie(spec.workingDirectory, spec.output, spec.outputFile, spec.ownGroup),
-            std::make_tuple(root, platform::Output::File, w.locations.shellLogFile, true));
   EXPECT_EQ(readFile(w.locations.shellLogFile), "") << "emptied at every start";
-  EXPECT_EQ(w.system.activeTimers(), 1) << "one poll timer, however often started";
+  EXPECT_EQ(w.fake.activeTimers(), 1) << "one poll timer, however often started";
 }
 
-TEST(Polling, AnAnswerLoadsThePanelAndStopsTheTimer) {
+TEST(Polling, ProbesOneAtATimeUntilAnAnswerAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
   World w;
   w.installCode();
   w.launch(std::nullopt);
+  w.take();
   for (int tick = 0; tick < 6; ++tick) {
-    w.system.advance(0.5);
-    EXPECT_EQ(w.system.probes.back().first, kPanel + " 0.500000");
-    w.system.answerProbe(503);
+    w.fake.advance(0.5);
+    w.fake.answer(503);
   }
-  EXPECT_TRUE(w.view().loads.empty());
-  w.system.advance(0.5);
-  w.system.answerProbe(200);
-  EXPECT_EQ(w.view().loads, Strings{kPanel});
-  w.system.advance(5);
-  EXPECT_EQ(w.system.probes.size(), 8u);
-  EXPECT_EQ(w.system.activeTimers(), 0);
-}
+  w.fake.advance(0.5);
+  w.fake.answer(200);
+  w.fake.advance(5);
+  Strings polled(7, kPoll);
+  polled.push_back(kLoad);
+  EXPECT_EQ(w.take(), polled);
+  EXPECT_EQ(w.fake.activeTimers(), 0);
 
-TEST(Polling, AProbeInFlightDelaysNeitherTheAlertNorALateAnswer) {
-  World w;
-  w.installCode();
-  w.launch(std::nullopt);
-  w.system.advance(60.0);  // the first poll goes out at 0.5 s and stays out
-  EXPECT_EQ(w.system.probes.size(), 2u) << "no probe while one is in flight";
-  EXPECT_TRUE(w.desktop.alerts.empty());
-  w.system.advance(0.5);
-  EXPECT_EQ(w.desktop.alerts,
-            Strings{"Backend nie wystartował|Panel nie odpowiedział na "
-                    "http://127.0.0.1:8477 w ciągu 60 sekund.\n\nZajrzyj do "
-                    "logu:\n" +
-                    w.locations.shellLogFile +
-                    "\n\nalbo uruchom ręcznie w Terminalu: uv run tessary serve"});
-  w.system.advance(30);
-  EXPECT_EQ(std::make_pair(w.system.probes.size(), w.desktop.alerts.size()),
-            std::make_pair(2ul, 1ul));
-  EXPECT_EQ(w.system.children[0]->terminates, 0) << "the server keeps running";
-  w.system.answerProbe(204);  // long after the alert
-  EXPECT_EQ(w.view().loads, Strings{kPanel});
+  World s;
+  s.installCode();
+  s.launch(std::nullopt);
+  s.take();
+  s.fake.advance(60.0);  // the first poll goes out at 0.5 s and stays out
+  EXPECT_EQ(s.take(), Strings{kPoll});
+  s.fake.advance(0.5);
+  EXPECT_EQ(s.take(), Strings{"alert Backend nie wystartował|Panel nie odpowiedział na "
+                              "http://127.0.0.1:8477 w ciągu 60 sekund.\n\nZajrzyj do logu:\n" +
+                              kData +
+                              "/native-shell.log\n\nalbo uruchom ręcznie w Terminalu: uv run "
+                              "tessary serve"});
+  s.fake.advance(30);
+  s.fake.answer(204);
+  EXPECT_EQ(s.take(), Strings{kLoad}) << "the server runs on; a late answer still loads";
 }
 
 TEST(Shutdown, StopsOnlyARunningBackendPolitelyThenByForce) {
-  struct Case {
+  const struct {
     bool owned, running;
     std::optional<double> stopsAfter;
-    int terminates, kills;
+    Strings stop;
     double waited;
-  } cases[] = {{false, true, 0.0, 0, 0, 0},
-               {true, false, 0.0, 0, 0, 0},
-               {true, true, 1.0, 1, 0, 1.0},
-               {true, true, std::nullopt, 1, 1, 3.0}};
+  } cases[] = {{false, true, 0.0, {}, 0},
+               {true, false, 0.0, {}, 0},
+               {true, true, 1.0, {"terminate"}, 1.0},
+               {true, true, std::nullopt, {"terminate", "kill"}, 3.0}};
   for (const auto& c : cases) {
     World w;
     if (c.owned) w.installCode();
     w.launch(c.owned ? std::nullopt : std::optional(200));
-    auto record = c.owned ? w.system.children.back() : std::make_shared<ChildRecord>();
-    record->running = c.running;
-    record->stopsAfterTerminate = c.stopsAfter;
-    const double start = w.system.clock;
+    w.take();
+    if (c.owned) w.fake.children.back()->running = c.running;
+    if (c.owned) w.fake.children.back()->stopsAfter = c.stopsAfter;
+    const double start = w.fake.clock;
     w.delegate.applicationWillTerminate();
-    EXPECT_EQ(std::tie(record->terminates, record->kills), std::tie(c.terminates, c.kills));
-    EXPECT_NEAR(w.system.clock - start, c.waited, 0.1 + 1e-9);
-    for (double s : w.system.sleeps) EXPECT_EQ(s, 0.1);
-    EXPECT_EQ(bool(w.delegate.backend), c.owned && !c.terminates);
+    EXPECT_EQ(w.take(), c.stop);
+    EXPECT_NEAR(w.fake.clock - start, c.waited, 0.1 + 1e-9);
+    for (double step : w.fake.slept) EXPECT_EQ(step, 0.1);
   }
 }
 
@@ -229,54 +213,43 @@ TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFive
   World w;
   w.installCode();
   w.launch(std::nullopt);
-  w.system.spawns.back().onExit(1);  // before it ever answered: no restart
-  w.system.advance(0.5);
-  w.system.answerProbe(200);
+  w.fake.spawns.back().onExit(1);  // before it ever answered: no restart
+  w.fake.advance(0.5);
+  w.fake.answer(200);
+  EXPECT_EQ(w.take(), (kStart + Strings{backend(), kPoll, kLoad}));
   for (int crash = 0; crash < 3; ++crash) w.view().crashed();
-  EXPECT_EQ(w.view().reloads, 2);
-  w.system.advance(61);
+  w.fake.advance(61);
   w.view().crashed();
-  EXPECT_EQ(w.view().reloads, 3) << "a minute later the page is reloaded again";
+  EXPECT_EQ(w.take(), (Strings{"reload", "reload", "reload"})) << "two, then a minute later";
 
   writeFile(w.locations.shellLogFile, "the run that died\n");
-  for (int restart = 0; restart < 3; ++restart) {
-    w.system.spawns.back().onExit(137);
-    w.system.advance(0.5);
-    w.system.answerProbe(200);
+  for (int restart = 0; restart < 4; ++restart) {
+    w.fake.spawns.back().onExit(137);
+    w.fake.advance(0.5);
+    if (restart < 3) w.fake.answer(200);
   }
-  w.system.spawns.back().onExit(137);
-  EXPECT_EQ(w.system.spawns.size(), 4u) << "three restarts and no fourth";
+  Strings restarts;
+  for (int n = 0; n < 3; ++n) restarts = restarts + Strings{backend(), kPoll, kLoad};
+  EXPECT_EQ(w.take(), restarts) << "three restarts and no fourth";
   EXPECT_EQ(readFile(w.locations.shellLogFile), "the run that died\n") << "kept at a restart";
-  EXPECT_EQ(std::count(w.view().loads.begin(), w.view().loads.end(), kPanel), 4);
 
   World q;
   q.installCode();
   q.launch(std::nullopt);
-  q.system.advance(0.5);
-  q.system.answerProbe(200);
+  q.fake.advance(0.5);
+  q.fake.answer(200);
   q.delegate.applicationWillTerminate();
-  q.system.spawns.back().onExit(143);
-  EXPECT_EQ(q.system.spawns.size(), 1u) << "a backend stopped by the program stays stopped";
+  q.fake.spawns.back().onExit(143);
+  EXPECT_EQ(q.fake.spawns.size(), 1u) << "a backend stopped by the program stays stopped";
 }
 
-// Launched into the setup road, past the copy, with the wizard running.
-struct SetupWorld : World {
-  SetupWorld() {
-    shipBundle();
-    writeFile(locations.setupLogFile, "stale log");
-    launch(std::nullopt);
-    system.runPending();
-  }
-};
-
 TEST(Setup, TheShippedCodeIsCopiedAndTheWizardsOutputGoesToTheLogAndThePage) {
-  SetupWorld w;
+  World w;
+  w.shipBundle();
+  writeFile(w.locations.setupLogFile, "stale log");
+  w.launch(std::nullopt);
+  w.take();
   const std::string app = w.locations.installedRoot;
-  const auto& spec = w.system.spawns.back();
-  EXPECT_EQ(spec.argv,
-            (Strings{"/bin/bash", app + "/installer/bootstrap.sh", app, w.dir / "res/bin"}));
-  EXPECT_EQ(std::tie(spec.workingDirectory, spec.output, spec.ownGroup),
-            std::make_tuple(app, platform::Output::Pipe, false));
   EXPECT_EQ(readFile(app + "/installer/bootstrap.sh"), "echo hi\n");
   for (const char* script : {"/installer/bootstrap.sh", "/install.sh"}) {
     struct stat st {};
@@ -284,47 +257,47 @@ TEST(Setup, TheShippedCodeIsCopiedAndTheWizardsOutputGoesToTheLogAndThePage) {
     EXPECT_EQ(st.st_mode & 07777, 0755u) << script;
   }
   EXPECT_EQ(readFile(w.locations.setupLogFile), "");
-  spec.onOutput("1/3 \"Pobieranie\" C:\\x\n2/3 za");
-  spec.onOutput("\xC5\x82\xC3\xB3\r\n\xFF bad\nlast");
-  EXPECT_EQ(w.view().scripts,
-            (Strings{"wrLog(\"1\\/3 \\\"Pobieranie\\\" C:\\\\x\")", "wrLog(\"2\\/3 załó\\r\")"}));
+  w.fake.spawns.back().onOutput("1/3 \"Pobieranie\" C:\\x\n2/3 za");
+  w.fake.spawns.back().onOutput("\xC5\x82\xC3\xB3\r\n\xFF bad\nlast");
   EXPECT_EQ(readFile(w.locations.setupLogFile),
             "1/3 \"Pobieranie\" C:\\x\n2/3 za\xC5\x82\xC3\xB3\r\n\xFF bad\nlast");
   w.delegate.applicationWillTerminate();
-  EXPECT_EQ(w.system.children[0]->terminates + w.system.children[0]->kills, 0)
-      << "quitting leaves the wizard alone";
+  EXPECT_EQ(w.take(),
+            (Strings{"wrLog(\"1\\/3 \\\"Pobieranie\\\" C:\\\\x\")", "wrLog(\"2\\/3 załó\\r\")"}))
+      << "an invalid line is left out, and quitting leaves the wizard alone";
 }
 
-TEST(Setup, SuccessSaysDoneAndStartsTheBackend1_4SecondsLater) {
-  SetupWorld w;
-  w.installCode();  // what the wizard leaves behind
-  w.system.spawns.back().onExit(0);
-  EXPECT_EQ(w.view().scripts, Strings{"wrDone()"});
-  w.system.advance(1.39);
-  EXPECT_EQ(w.system.spawns.size(), 1u);
-  w.system.advance(0.01);
-  EXPECT_EQ(w.system.spawns.back().argv[1], "-lc");
-}
-
-TEST(Setup, EveryFailureEndsInThePageAndStartsNothingMore) {
-  for (int road : {0, 1, 2}) {
+TEST(Setup, TheWizardsEndingIsShownAndOnlySuccessStartsTheBackend1_4SecondsLater) {
+  const std::string log = "~\\/data\\/HalvarenTessary\\/setup.log";
+  const Strings endings[] = {
+      {"wrDone()", "1.39 s", backend(), "1.4 s"},
+      {"wrFail(\"Zajrzyj do dziennika: " + log +
+           ". Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) albo użyć "
+           ".\\/install.sh z paczki.\")",
+       "1.39 s", "1.4 s"},
+      {"wrFail(\"Kreator zakończył się bez zapisania pliku ~\\/data\\/HalvarenTessary\\/approot. "
+       "Zajrzyj do dziennika: " +
+           log + ".\")",
+       "1.39 s", "1.4 s"},
+      {"wrFail(\"Nie udało się uruchomić kreatora: Failed to change to directory “\\/x”\")",
+       "1.39 s", "1.4 s"}};
+  for (int road = 0; road < 4; ++road) {
     World w;
     w.shipBundle();
-    if (road == 2) w.system.spawnError = "Failed to change to directory “/x”";
+    if (road == 3) w.fake.spawnError = "Failed to change to directory “/x”";
     w.launch(std::nullopt);
-    w.system.runPending();
-    if (road < 2) w.system.spawns.back().onExit(road == 0 ? 2 : 0);
-    w.system.advance(5);
-    const std::string log = slashes(w.locations.setupLogFile);
-    const Strings expected[] = {
-        {"wrFail(\"Zajrzyj do dziennika: " + log +
-         ". Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) albo użyć "
-         ".\\/install.sh z paczki.\")"},
-        {"wrFail(\"Kreator zakończył się bez zapisania pliku " + slashes(w.locations.approotFile) +
-         ". Zajrzyj do dziennika: " + log + ".\")"},
-        {"wrFail(\"Nie udało się uruchomić kreatora: Failed to change to directory “\\/x”\")"}};
-    EXPECT_EQ(w.view().scripts, expected[road]);
-    EXPECT_EQ(w.system.spawns.size(), 1u) << "no backend, no second wizard";
+    Strings seen = w.take();  // the interface, the setup page, the wizard and what followed
+    EXPECT_EQ(seen.at(5), kWizard);
+    seen.erase(seen.begin(), seen.begin() + 6);
+    if (road == 0) w.installCode();  // what a wizard leaves behind
+    if (road < 3) w.fake.spawns.back().onExit(road == 1 ? 2 : 0);
+    w.fake.advance(1.39);
+    w.fake.log("1.39 s");
+    w.fake.advance(0.01);
+    w.fake.log("1.4 s");
+    if (road > 0) w.fake.advance(60);
+    for (auto& line : w.take()) seen.push_back(line);
+    EXPECT_EQ(seen, endings[road]);
   }
 }
 

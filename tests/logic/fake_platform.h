@@ -1,8 +1,11 @@
-// A deterministic platform for the logic tests: a manual clock and main queue, and recorders
-// for what the program asks of the desktop. Files stay real, in a temporary folder.
+// A deterministic platform for the logic tests: a manual clock and main queue, and one
+// transcript of what the program asks of the desktop and the system, in order, with the
+// test's folder written "~". Files stay real, in that folder.
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "application/app_delegate.h"
 #include "support/temp_dir.h"
@@ -11,97 +14,104 @@ namespace tessary::testing {
 
 using Strings = std::vector<std::string>;
 
+struct Transcript {
+  std::string dir;
+  Strings lines;
+  void operator()(std::string line) {
+    std::string escaped = dir;  // as a page script's string literal has it
+    for (size_t at = 0; (at = escaped.find('/', at)) != std::string::npos; at += 2)
+      escaped.insert(at, "\\");
+    for (const std::string& d : {dir, escaped})
+      for (size_t at; (at = line.find(d)) != std::string::npos;) line.replace(at, d.size(), "~");
+    lines.push_back(std::move(line));
+  }
+  Strings take() { return std::exchange(lines, {}); }
+};
+
 struct FakeWindow final : platform::Window, platform::WebView {
-  void present() override { visible = true, ++presents; }
-  void hide() override { visible = false; }
-  void minimize() override { ++minimizes; }
+  explicit FakeWindow(Transcript& t) : log(t) {}
+  void present() override { visible = true, log("present"); }
+  void hide() override { visible = false, log("hide"); }
+  void minimize() override { log("minimize"); }
   bool isVisible() const override { return visible; }
   void setCloseHandler(std::function<bool()> h) override { shouldClose = std::move(h); }
   platform::WebView& webView() override { return *this; }
-  void loadUrl(const std::string& url) override { loads.push_back(url); }
+  void loadUrl(const std::string& url) override { log("load " + url); }
   void loadFile(const std::string& path, const std::string& root) override {
-    loads.push_back(path + " in " + root);
+    log("load " + path + " in " + root);
   }
-  void runScript(const std::string& statement) override { scripts.push_back(statement); }
-  void editCommand(platform::EditCommand command) override { edits.push_back(command); }
+  void runScript(const std::string& statement) override { log(statement); }
+  void editCommand(platform::EditCommand c) override { log("edit " + std::to_string(int(c))); }
   void setNavigationPolicy(platform::NavigationPolicy p) override { policy = std::move(p); }
   void setFileRequestHandler(platform::FileRequestHandler h) override { files = std::move(h); }
   void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
   void setDownloadHandler(platform::DownloadHandler h) override { download = std::move(h); }
-  void reload() override { ++reloads; }
+  void reload() override { log("reload"); }
 
-  platform::WindowSpec spec;
-  bool visible = true;
-  int presents = 0, minimizes = 0, reloads = 0;
+  Transcript& log;
+  bool visible = false;
   std::function<bool()> shouldClose;
   std::function<void()> crashed;
-  Strings loads, scripts;
-  std::vector<platform::EditCommand> edits;
   platform::NavigationPolicy policy;
   platform::FileRequestHandler files;
   platform::DownloadHandler download;
 };
 
-struct FakeDesktop final : platform::Desktop {
+// A child process: stops that many seconds after the polite stop, never when absent.
+struct FakeChild final : platform::ChildProcess {
+  FakeChild(Transcript& t, const double& c) : log(t), clock(c) {}
+  int pid() const override { return 4242; }
+  bool isRunning() override {
+    if (stopAt && clock >= *stopAt) running = false;
+    return running;
+  }
+  void terminate() override {
+    log("terminate");
+    if (stopsAfter) stopAt = clock + *stopsAfter;
+  }
+  void kill() override { log("kill"), running = false; }
+  Transcript& log;
+  const double& clock;
+  bool running = true;
+  std::optional<double> stopsAfter = 0.0, stopAt;
+};
+
+struct Fake final : platform::Desktop, platform::System {
+  // Desktop.
   void installMenuBar(std::vector<platform::Menu> m) override { menus = std::move(m); }
-  std::unique_ptr<platform::Window> createWindow(const platform::WindowSpec& spec) override {
-    auto w = std::make_unique<FakeWindow>();
-    w->spec = spec;
+  std::unique_ptr<platform::Window> createWindow(const platform::WindowSpec& s) override {
+    char line[160];
+    std::snprintf(line, sizeof line, "window %s %dx%d min %dx%d #%02x%02x%02x", s.title.c_str(),
+                  s.width, s.height, s.minWidth, s.minHeight, int(s.background.red * 255 + .5),
+                  int(s.background.green * 255 + .5), int(s.background.blue * 255 + .5));
+    log(line);
+    auto w = std::make_unique<FakeWindow>(log);
     window = w.get();
     return w;
   }
   std::unique_ptr<platform::StatusItem> createStatusItem(
       const platform::StatusItemSpec& spec) override {
     status = spec;
+    log("status " + spec.iconName + " " + spec.title);
     return std::make_unique<platform::StatusItem>();
   }
   void alert(const std::string& title, const std::string& text) override {
-    alerts.push_back(title + "|" + text);
+    log("alert " + title + "|" + text);
   }
-  void showAbout() override { ++abouts; }
-  void chooseFiles(const platform::FileChooserSpec& spec,
-                   platform::FileListCompletion done) override {
-    choosers.emplace_back(spec, std::move(done));
+  void showAbout() override { log("about"); }
+  void chooseFiles(const platform::FileChooserSpec& s, platform::FileListCompletion done) override {
+    log("choose " + s.title + "|" + s.acceptLabel + "|" + (s.chooseDirectories ? "dirs|" : "") +
+        (s.multiple ? "many|" : "") + (s.save ? "save " + s.suggestedName : ""));
+    choosers.push_back(std::move(done));
   }
-  void openInBrowser(const std::string&) override {}
-  void quit() override {}
+  void openInBrowser(const std::string& url) override { log("browser " + url); }
+  void quit() override { log("quit"); }
 
-  std::vector<platform::Menu> menus;
-  FakeWindow* window = nullptr;
-  platform::StatusItemSpec status;
-  Strings alerts;
-  std::vector<std::pair<platform::FileChooserSpec, platform::FileListCompletion>> choosers;
-  int abouts = 0;
-};
-
-// What happened to a child process; outlives the handle the program holds.
-struct ChildRecord {
-  bool running = true;
-  std::optional<double> stopsAfterTerminate = 0.0;  // never stops when absent
-  int terminates = 0, kills = 0;
-  double terminatedAt = 0;
-};
-
-struct FakeSystem final : platform::System {
+  // System.
   struct Scheduled {
     double when, interval;  // interval 0: once
     std::function<void()> work;
     std::shared_ptr<bool> valid = std::make_shared<bool>(true);
-  };
-  struct Child final : platform::ChildProcess {
-    Child(FakeSystem& s, std::shared_ptr<ChildRecord> r) : system(s), record(std::move(r)) {}
-    int pid() const override { return 4242; }
-    bool isRunning() override {
-      auto& r = *record;
-      if (r.terminates && r.stopsAfterTerminate &&
-          system.clock >= r.terminatedAt + *r.stopsAfterTerminate)
-        r.running = false;
-      return r.running;
-    }
-    void terminate() override { ++record->terminates, record->terminatedAt = system.clock; }
-    void kill() override { ++record->kills, record->running = false; }
-    FakeSystem& system;
-    std::shared_ptr<ChildRecord> record;
   };
   struct Timer final : platform::Timer {
     explicit Timer(std::shared_ptr<bool> v) : valid(std::move(v)) {}
@@ -109,9 +119,8 @@ struct FakeSystem final : platform::System {
     void invalidate() override { *valid = false; }
     std::shared_ptr<bool> valid;
   };
-
   double now() override { return clock; }
-  void sleep(double seconds) override { sleeps.push_back(seconds), clock += seconds; }
+  void sleep(double seconds) override { clock += seconds, slept.push_back(seconds); }
   void post(std::function<void()> work) override { queue.push_back(std::move(work)); }
   void postAfter(double seconds, std::function<void()> work) override {
     scheduled.push_back({clock + seconds, 0, std::move(work)});
@@ -123,19 +132,29 @@ struct FakeSystem final : platform::System {
   }
   void probe(const std::string& url, double timeout,
              std::function<void(std::optional<int>)> completion) override {
-    probes.push_back({url + " " + std::to_string(timeout), std::move(completion)});
+    char line[80];
+    std::snprintf(line, sizeof line, "probe %s %g", url.c_str(), timeout);
+    log(line);
+    probes.push_back(std::move(completion));
   }
   void runInBackground(std::function<void()> work, std::function<void()> done) override {
     work();
     post(std::move(done));
   }
   platform::SpawnResult spawn(platform::SpawnSpec spec) override {
-    children.push_back(std::make_shared<ChildRecord>());
+    std::string line = "spawn";
+    for (const auto& arg : spec.argv) line += " " + arg;
+    line += " | in " + spec.workingDirectory + (spec.ownGroup ? " | group" : "");
+    if (spec.output != platform::Output::Inherit)
+      line += spec.output == platform::Output::Pipe ? " | pipe" : " | > " + spec.outputFile;
+    log(line);
     spawns.push_back(std::move(spec));
     if (spawnError) return {nullptr, *std::exchange(spawnError, std::nullopt)};
-    return {std::make_unique<Child>(*this, children.back()), ""};
+    auto child = std::make_unique<FakeChild>(log, clock);
+    children.push_back(child.get());
+    return {std::move(child), ""};
   }
-  std::string homeDirectory() override { return home; }
+  std::string homeDirectory() override { return log.dir + "/home"; }
 
   void runPending() {
     while (!queue.empty()) {
@@ -161,56 +180,59 @@ struct FakeSystem final : platform::System {
     clock = end;
   }
   // Answers the oldest unanswered probe through the main queue.
-  void answerProbe(std::optional<int> status) {
-    post([c = probes.at(answered++).second, status] { c(status); });
+  void answer(std::optional<int> status) {
+    post([c = probes.at(answered++), status] { c(status); });
     runPending();
   }
   int activeTimers() const {
-    return static_cast<int>(std::count_if(scheduled.begin(), scheduled.end(),
-                                          [](auto& s) { return s.interval > 0 && *s.valid; }));
+    return int(std::count_if(scheduled.begin(), scheduled.end(),
+                             [](auto& s) { return s.interval > 0 && *s.valid; }));
   }
 
+  Transcript log;
   double clock = 1000.0;
-  std::string home;
-  std::vector<double> sleeps;
-  std::vector<std::pair<std::string, std::function<void(std::optional<int>)>>> probes;
+  std::vector<platform::Menu> menus;
+  platform::StatusItemSpec status;
+  FakeWindow* window = nullptr;
+  std::vector<platform::FileListCompletion> choosers;
+  std::vector<double> slept;
+  std::vector<std::function<void(std::optional<int>)>> probes;
   size_t answered = 0;
   std::vector<platform::SpawnSpec> spawns;
-  std::vector<std::shared_ptr<ChildRecord>> children;
+  std::vector<FakeChild*> children;  // owned by the program while it holds them
   std::optional<std::string> spawnError;
   std::vector<std::function<void()>> queue;
   std::vector<Scheduled> scheduled;
 };
 
-// A delegate on the fake platform, in a temporary data home and resource folder.
+// A delegate on the fake platform, with data in "~/data" and resources in "~/res".
 struct World {
   explicit World(bool withResources = true)
       : locations(computeLocations(dir / "data",
                                    withResources ? std::optional(dir / "res") : std::nullopt)),
-        delegate(desktop, system, locations) {
-    system.home = dir / "home";
+        delegate(fake, fake, locations) {
+    fake.log.dir = dir.path();
   }
   // Launches and answers the launch probe.
   void launch(std::optional<int> status) {
     delegate.applicationDidFinishLaunching();
-    system.answerProbe(status);
+    fake.answer(status);
   }
   // A code root with its command, named by the approot file.
-  std::string installCode() {
+  void installCode() {
     writeFile(dir / "code/.venv/bin/tessary", "");
     writeFile(locations.approotFile, dir / "code\n");
-    return dir / "code";
   }
   void shipBundle(bool withPage = true) {
     writeFile(*locations.bundledRoot + "/installer/bootstrap.sh", "echo hi\n");
     writeFile(*locations.bundledRoot + "/install.sh", "");
     if (withPage) writeFile(*locations.bundledSetupHTML, "<html></html>");
   }
-  FakeWindow& view() { return *desktop.window; }
+  FakeWindow& view() { return *fake.window; }
+  Strings take() { return fake.log.take(); }
 
   TempDir dir;
-  FakeDesktop desktop;
-  FakeSystem system;
+  Fake fake;
   Locations locations;
   AppDelegate delegate;
 };

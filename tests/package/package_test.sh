@@ -32,6 +32,7 @@ for _ in $(seq 600); do grep -q 'GET /nagrania' "$log" 2>/dev/null && break; sle
 grep -q 'GET /nagrania' "$log" 2>/dev/null || fail "no sample panel: $(cat "$home/out.log")"
 kill -TERM "$pid"
 wait "$pid" || fail "quit"
+grep -q 'Serwer panelu zatrzymany.' "$log" || fail "quitting did not stop the server"
 
 dpkg --purge halvaren-tessary >/dev/null
 left=$(find "$root" -path "$root/var" -prune -o -type f -print)

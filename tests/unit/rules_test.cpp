@@ -12,7 +12,6 @@
 #include "platform/files.h"
 #include "platform/listener_owner.h"
 #include "setup/js_string.h"
-#include "setup/line_splitter.h"
 #include "support/temp_dir.h"
 #include "ui/navigation_policy.h"
 
@@ -165,26 +164,6 @@ TEST(Rules, AListenerOnThePanelPortCountsOnlyWhenItIsTheUsersOwn) {
                   8477, 0),
               owned)
         << row;
-}
-
-TEST(Rules, LinesAreCutAtLineFeedsAcrossChunksAndKeepEveryOtherByte) {
-  const std::tuple<Strings, Strings, std::string> cases[] = {
-      {{"a\nb\nc"}, {"a", "b"}, "c"},
-      {{"a\nb\nc", "d\n"}, {"a", "b", "cd"}, ""},
-      {{"he", "ll", "o\n", "\n"}, {"hello", ""}, ""},
-      {{"a\r\n", "b\r", "\n"}, {"a\r", "b\r"}, ""},
-      {{"za\xC5", "\x82\xC3", "\xB3w\n"}, {"załów"}, ""},
-      {{"ok\n\xFF\xFE\nok2\n"}, {"ok", "\xFF\xFE", "ok2"}, ""},
-      {{}, {}, ""},
-      {{"", "done"}, {}, "done"}};
-  for (const auto& [chunks, lines, rest] : cases) {
-    LineSplitter splitter;
-    Strings got;
-    for (const auto& chunk : chunks)
-      splitter.feed(chunk, [&](std::string_view line) { got.emplace_back(line); });
-    EXPECT_EQ(got, lines);
-    EXPECT_EQ(splitter.pending(), rest);
-  }
 }
 
 TEST(Rules, BashReadsEveryQuotedWordBackAndAHostileRootRunsNothing) {

@@ -4,8 +4,7 @@ a navigation target and the setup page's recorder in one.
 Every request goes to standard error and, with --record, to a file, as "METHOD PATH WHO"
 (WHO: "engine" for the web engine, else "probe"); a POST body follows as its lines
 "kind<TAB>value", each value percent-decoded. Paths: "/" the page (--page, or one that sends
-/beacon?Panel once loaded) with --status after --delay; /status/N answers N and may be
-cached; /silent never answers; /slow answers after 1.5 s; /redirect?to=U and /meta?to=U send
+/beacon?Panel once loaded) with --status after --delay; /redirect?to=U and /meta?to=U send
 to U; /land sends the top page back to the panel's next step; /download sends a file as an
 attachment; anything else answers 204.
 """
@@ -75,13 +74,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if url.path == "/":
             time.sleep(args.delay)
             self.answer(args.status, PAGE)
-        elif url.path.startswith("/status/"):
-            self.answer(int(url.path[8:]), headers=[("Cache-Control", "max-age=86400")])
-        elif url.path == "/silent":
-            time.sleep(30)
-        elif url.path == "/slow":
-            time.sleep(1.5)
-            self.answer(200)
         elif url.path == "/redirect":
             self.answer(302, headers=[("Location", to)])
         elif url.path == "/meta":
