@@ -11,6 +11,7 @@ bench/results/<date>-startup.md.
 import argparse
 import datetime
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -89,6 +90,32 @@ def one_start(desktop, name, steps):
     return (beacon[0] - start if beacon else None), pss, marks
 
 
+def setup_start(desktop):
+    """Exec to the shipped setup page's load event, for a user who never ran the program."""
+    home = bench.Home()
+    prefix = os.path.join(home.path, "prefix")
+    share = os.path.join(prefix, "share", "halvaren-tessary")
+    os.makedirs(os.path.join(prefix, "bin"))
+    shutil.copy(bench.PROGRAM, os.path.join(prefix, "bin"))
+    os.makedirs(os.path.join(share, "app-root", "installer"))
+    with open(os.path.join(share, "app-root", "installer", "bootstrap.sh"), "w") as f:
+        f.write("sleep 30\n")
+    page = (bench.ROOT / "package" / "setup.html").read_text()
+    with open(os.path.join(share, "setup.html"), "w") as f:
+        f.write(page.replace("</body>", "<script>addEventListener('load', () => fetch("
+                             "'http://127.0.0.1:8478/setup', {mode: 'no-cors'}))</script></body>"))
+    beacon = bench.Beacons(8478)
+    start = time.monotonic()
+    proc = subprocess.Popen([os.path.join(prefix, "bin", "halvaren-tessary")],
+                            env=desktop.env(home.path), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    arrived = beacon.wait("/setup", 30)
+    bench.end(proc)
+    beacon.close()
+    home.close()
+    return arrived[0] - start if arrived else None
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--rounds", type=int, default=9)
@@ -97,6 +124,7 @@ def main():
     times = {name: [] for name in SUBJECTS}
     memory = {name: [] for name in SUBJECTS}
     steps = {name: [] for name in SUBJECTS}
+    setup = []
     try:
         for round_ in range(args.rounds + 1):  # round 0 warms the caches and is not counted
             for name in SUBJECTS:
@@ -107,6 +135,10 @@ def main():
         for round_ in range(4):
             for name in SUBJECTS:
                 steps[name].append(one_start(desktop, name, steps=True)[2])
+        for round_ in range(args.rounds + 1):
+            took = setup_start(desktop)
+            if round_ and took:
+                setup.append(took)
     finally:
         desktop.close()
     median = statistics.median
@@ -128,6 +160,8 @@ def main():
             values = [m[step] for m in steps[name] if step in m]
             cells.append("%.3f" % median(values) if values else "—")
         lines.append("| %s | %s |" % (step, " | ".join(cells)))
+    lines += ["", "Setup road, exec → the setup page's load event: median %.3f s (min %.3f, max %.3f, "
+              "%d rounds)." % (median(setup), min(setup), max(setup), len(setup))]
     text = "\n".join(lines) + "\n"
     print(text)
     out = bench.BENCH / "results" / ("%s-startup.md" % datetime.date.today().isoformat())
