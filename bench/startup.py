@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Where road 1's start-up time goes, for the program and the bare window (the floor).
+"""Where road 1's start-up time goes, for the program, the bare window (the floor) and the
+bare window with the program's engine setting.
 
-Timing rounds alternate the two subjects and touch nothing while they run; step rounds
-follow one start from outside: the window mapped (xdotool), the probe and the engine's
-request arriving at the panel server, the content process appearing under the program, the
-page's first animation frame and its load event. Run after `bash scripts/build.sh build` as
+Timing rounds alternate the subjects and touch nothing while they run; each ratio comes with
+a 95 % bootstrap interval. Step rounds follow one start from outside: the window mapped
+(xdotool), the probe and the engine's request arriving at the panel server, the content
+process appearing under the program, the page's first animation frame and its load event.
+Last, the setup road: exec to the shipped setup page's load event. Run after `bash scripts/build.sh build` as
 `python3 bench/startup.py`; prints a Markdown section and appends it to
 bench/results/<date>-startup.md.
 """
