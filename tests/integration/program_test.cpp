@@ -373,7 +373,10 @@ TEST_F(IntegrationTest, EveryWizardLineReachesTheLogByteForByteAndThePageInOrder
   // The engine's content process dies while the lines stream in: the page comes back and
   // gets every call again, in order, and then those still to come.
   ASSERT_TRUE(eventually(30, [&] { return recorded(home / "page", "log\t").size() > 100; }));
-  sh("pkill -KILL -P " + std::to_string(app.pid()) + " WebKitWebProc");
+  const std::string pid = std::to_string(app.pid());
+  EXPECT_TRUE(
+      eventually(10, [&] { return sh("pkill -KILL -P " + pid + " WebKitWebProc").status == 0; }))
+      << "no content process: " << sh("ps -o pid=,comm= --ppid " + pid).out;
   ASSERT_TRUE(eventually(90, [&] { return !recorded(home / "page", "fail\t").empty(); }))
       << app.output();
   const std::string calls = readFile(home / "page");
