@@ -312,29 +312,36 @@ def webkit_and_self(pid):
     return own
 
 
+def shipped_prefix(home, bootstrap, script):
+    """The program in a prefix of its own under home, shipping a wizard that runs bootstrap and
+    the shipped setup page with script added; returns the program's path."""
+    prefix = os.path.join(home.path, "prefix")
+    share = os.path.join(prefix, "share", "halvaren-tessary")
+    os.makedirs(os.path.join(prefix, "bin"))
+    shutil.copy(PROGRAM, os.path.join(prefix, "bin"))
+    os.makedirs(os.path.join(share, "app-root", "installer"))
+    with open(os.path.join(share, "app-root", "installer", "bootstrap.sh"), "w") as f:
+        f.write(bootstrap)
+    page = (ROOT / "package" / "setup.html").read_text()
+    with open(os.path.join(share, "setup.html"), "w") as f:
+        f.write(page.replace("</body>", "<script>\n" + script + "</script>\n</body>"))
+    return os.path.join(prefix, "bin", "halvaren-tessary")
+
+
 def wizard_streaming(desktop, rounds, sizes):
     results = {n: [] for n in sizes}
     for round_ in range(rounds + 1):
         for lines in sizes:
             home = Home()
-            prefix = os.path.join(home.path, "prefix")
-            share = os.path.join(prefix, "share", "halvaren-tessary")
-            os.makedirs(os.path.join(prefix, "bin"))
-            shutil.copy(PROGRAM, os.path.join(prefix, "bin"))
-            os.makedirs(os.path.join(share, "app-root", "installer"))
-            with open(os.path.join(share, "app-root", "installer", "bootstrap.sh"), "w") as f:
-                f.write("python3 - <<'PY'\nimport sys, time\n"
-                        "open(%r, 'w').write(repr(time.monotonic()))\n"
-                        "sys.stdout.write(''.join('wiersz %%d\\n' %% i for i in range(1, %d)))\n"
-                        "sys.stdout.write('KONIEC\\n')\nPY\n" % (home.path + "/start", lines))
-            page = (ROOT / "package" / "setup.html").read_text()
-            hook = (BENCH / "wizard_page_hook.js").read_text()
-            with open(os.path.join(share, "setup.html"), "w") as f:
-                f.write(page.replace("</body>", "<script>\n" + hook + "</script>\n</body>"))
+            program = shipped_prefix(
+                home, "python3 - <<'PY'\nimport sys, time\n"
+                "open(%r, 'w').write(repr(time.monotonic()))\n"
+                "sys.stdout.write(''.join('wiersz %%d\\n' %% i for i in range(1, %d)))\n"
+                "sys.stdout.write('KONIEC\\n')\nPY\n" % (home.path + "/start", lines),
+                (BENCH / "wizard_page_hook.js").read_text())
             done = Beacons(8478)
-            proc = subprocess.Popen([os.path.join(prefix, "bin", "halvaren-tessary")],
-                                    env=desktop.env(home.path), stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
+            proc = subprocess.Popen([program], env=desktop.env(home.path),
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             arrived = done.wait("/done", 120)
             start = read_time(home.path + "/start")
             if arrived and start and round_ > 0:

@@ -14,7 +14,6 @@ import argparse
 import datetime
 import os
 import random
-import shutil
 import statistics
 import subprocess
 import sys
@@ -105,21 +104,11 @@ def interval(numerator, denominator, draws=2000):
 def setup_start(desktop):
     """Exec to the shipped setup page's load event, for a user who never ran the program."""
     home = bench.Home()
-    prefix = os.path.join(home.path, "prefix")
-    share = os.path.join(prefix, "share", "halvaren-tessary")
-    os.makedirs(os.path.join(prefix, "bin"))
-    shutil.copy(bench.PROGRAM, os.path.join(prefix, "bin"))
-    os.makedirs(os.path.join(share, "app-root", "installer"))
-    with open(os.path.join(share, "app-root", "installer", "bootstrap.sh"), "w") as f:
-        f.write("sleep 30\n")
-    page = (bench.ROOT / "package" / "setup.html").read_text()
-    with open(os.path.join(share, "setup.html"), "w") as f:
-        f.write(page.replace("</body>", "<script>addEventListener('load', () => fetch("
-                             "'http://127.0.0.1:8478/setup', {mode: 'no-cors'}))</script></body>"))
+    program = bench.shipped_prefix(home, "sleep 30\n", "addEventListener('load', () => fetch("
+                                   "'http://127.0.0.1:8478/setup', {mode: 'no-cors'}))")
     beacon = bench.Beacons(8478)
     start = time.monotonic()
-    proc = subprocess.Popen([os.path.join(prefix, "bin", "halvaren-tessary")],
-                            env=desktop.env(home.path), stdout=subprocess.DEVNULL,
+    proc = subprocess.Popen([program], env=desktop.env(home.path), stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
     arrived = beacon.wait("/setup", 30)
     bench.end(proc)
