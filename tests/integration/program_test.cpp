@@ -373,14 +373,21 @@ TEST_F(IntegrationTest, EveryWizardLineReachesTheLogByteForByteAndThePageInOrder
   // The engine's content process dies while the lines stream in: the page comes back and
   // gets every call again, in order, and then those still to come.
   ASSERT_TRUE(eventually(30, [&] { return recorded(home / "page", "log\t").size() > 100; }));
-  const std::string pid = std::to_string(app.pid());
-  EXPECT_TRUE(
-      eventually(10, [&] { return sh("pkill -KILL -P " + pid + " WebKitWebProc").status == 0; }))
-      << "no content process: " << sh("ps -o pid=,comm= --ppid " + pid).out;
+  // The engine may hold a spare content process beside the page's: kill until the page is
+  // loaded again.
+  const std::string pid = std::to_string(app.pid()),
+                    before = sh("ps -o pid=,comm= --ppid " + pid).out;
+  auto reloaded = [&] {
+    const std::string calls = readFile(home / "page");
+    return calls.find("page\tnew") != calls.rfind("page\tnew");
+  };
+  for (int kill = 0; kill < 3 && !reloaded(); ++kill) {
+    eventually(10, [&] { return sh("pkill -KILL -P " + pid + " WebKitWebProc").status == 0; });
+    eventually(4, reloaded);
+  }
+  EXPECT_TRUE(reloaded()) << "the page was loaded again; the program's children were:\n" << before;
   ASSERT_TRUE(eventually(90, [&] { return !recorded(home / "page", "fail\t").empty(); }))
       << app.output();
-  const std::string calls = readFile(home / "page");
-  EXPECT_NE(calls.find("page\tnew"), calls.rfind("page\tnew")) << "the page was loaded again";
   EXPECT_TRUE(readFile(home.data() + "/setup.log") == log) << "setup.log differs";
   const auto got = recorded(home / "page", "log\t");
   const auto differ = std::mismatch(got.begin(), got.end(), lines.begin(), lines.end());
