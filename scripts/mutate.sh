@@ -73,6 +73,9 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/linux/desktop.cpp | a chosen link passed on unresolved
 -         files->push_back(!save && ::realpath(name.get(), resolved) ? resolved : name.get());
 +         files->push_back(!save && ::realpath(name.get(), resolved) ? name.get() : name.get());
+@ src/platform/linux/environment.cpp | the backend started with the toolkit's settings
+-   for (const auto& name : added()) environment =
++   for (const auto& name : std::vector<std::string>()) environment =
 TABLE
 
 mapfile -t heads < <(grep -n '^@ ' <<<"$faults")

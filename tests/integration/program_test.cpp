@@ -135,7 +135,8 @@ TEST_F(RunningPanel, StatusMenuAndFileChooserWork) {
       if (line.rfind(label + "gdbus ", 0) == 0) sh(line.substr(label.size()));
   };
   // A default browser of the user's own that notes what it was given.
-  writeFile(home / "browser.sh", "#!/bin/sh\necho \"$1\" >> \"$HOME/opened\"\n");
+  writeFile(home / "browser.sh",
+            "#!/bin/sh\necho \"$1$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER\" >> \"$HOME/opened\"\n");
   fs::permissions(home / "browser.sh", fs::perms::owner_all);
   writeFile(home / ".local/share/applications/browser.desktop",
             "[Desktop Entry]\nType=Application\nName=B\nExec=" + home / "browser.sh" +
@@ -255,10 +256,12 @@ class Backend : public IntegrationTest {
  protected:
   void SetUp() override {
     IntegrationTest::SetUp();
-    installCode(home, home / "my code",
-                "#!/bin/bash\necho \"uv stand-in: $* in $PWD\"\necho $$ > \"$HOME/uv.pid\"\n"
-                "[ -n \"$STUBBORN\" ] && trap '' TERM\npython3 -u " +
-                    kData + "/server.py --pidfile \"$HOME/server.pid\" $STUBBORN &\nwait\n");
+    installCode(
+        home, home / "my code",
+        "#!/bin/bash\necho \"uv stand-in: $* in $PWD$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER\"\n"
+        "echo $$ > \"$HOME/uv.pid\"\n"
+        "[ -n \"$STUBBORN\" ] && trap '' TERM\npython3 -u " +
+            kData + "/server.py --pidfile \"$HOME/server.pid\" $STUBBORN &\nwait\n");
     writeFile(log(), "output of an earlier start\n");
   }
   std::string log() { return home.data() + "/native-shell.log"; }
@@ -286,7 +289,8 @@ class Backend : public IntegrationTest {
 TEST_F(Backend, IsStartedFromATerminalLoggedShownAndStoppedWithItsWholeGroup) {
   writeFile(home / ".bash_profile", "stty sane\n");  // stops a shell in a background group
   auto [uv, srv] = run("", true);
-  EXPECT_NE(readFile(log()).find("uv stand-in: run tessary serve in " + home / "my code"),
+  // Started with the user's environment, not the toolkit settings the program runs with.
+  EXPECT_NE(readFile(log()).find("uv stand-in: run tessary serve in " + home / "my code" + "\n"),
             std::string::npos);
   EXPECT_EQ(readFile(log()).find("earlier start"), std::string::npos) << "emptied at the start";
   ASSERT_TRUE(alive(uv) && alive(srv));

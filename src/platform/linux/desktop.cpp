@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/application.h"
+#include "platform/linux/environment.h"
 #include "platform/linux/gobject_ptr.h"
 #include "platform/linux/gtk_window.h"
 #include "platform/linux/menu.h"
@@ -111,7 +112,10 @@ class GtkDesktop final : public Desktop {
   }
 
   void openInBrowser(const std::string& url) override {
-    g_app_info_launch_default_for_uri(url.c_str(), nullptr, nullptr);
+    auto context =
+        adopt(G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(gdk_display_get_default())));
+    useUserEnvironment(context.get());
+    g_app_info_launch_default_for_uri(url.c_str(), context.get(), nullptr);
   }
 
   void quit() override {
@@ -221,6 +225,7 @@ gboolean onQuitSignal(gpointer data) {
 int runApplication(const ApplicationInfo& info, int argc, char** argv,
                    const DelegateFactory& makeDelegate) {
   using namespace linux_impl;
+  setToolkitEnvironment();  // GTK reads it with the command line
   auto application = adopt(gtk_application_new(info.id.c_str(), G_APPLICATION_DEFAULT_FLAGS));
   const GOptionEntry options[] = {{"version", 0, 0, G_OPTION_ARG_NONE, nullptr,
                                    "Wypisuje wersję programu i kończy działanie", nullptr},

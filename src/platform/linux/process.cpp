@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/fd.h"
+#include "platform/linux/environment.h"
 #include "platform/linux/gobject_ptr.h"
 
 namespace tessary::platform::linux_impl {
@@ -202,10 +203,11 @@ SpawnResult spawnProcess(SpawnSpec spec) {
   GError* rawError = nullptr;
   const auto flags = static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD |
                                               (input.get() < 0 ? G_SPAWN_CHILD_INHERITS_STDIN : 0));
+  const GStrvPtr environment = userEnvironment();
   gboolean started = g_spawn_async_with_pipes_and_fds(
-      spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str(), argv.data(), nullptr,
-      flags, spec.ownGroup ? makeSessionLeader : nullptr, nullptr, input.get(), output.get(),
-      output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr, &rawError);
+      spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str(), argv.data(),
+      environment.get(), flags, spec.ownGroup ? makeSessionLeader : nullptr, nullptr, input.get(),
+      output.get(), output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr, &rawError);
   GErrorPtr error(rawError);
   output.reset();
   if (!started) return {nullptr, error ? error->message : "unknown error"};

@@ -1,0 +1,36 @@
+#include "platform/linux/environment.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessary::platform::linux_impl {
+namespace {
+
+std::vector<std::string>& added() {
+  static std::vector<std::string> names;
+  return names;
+}
+
+}  // namespace
+
+void setToolkitEnvironment() {
+  for (const auto& [name, value] :
+       {std::pair{"GDK_GL", "disable"}, std::pair{"WEBKIT_DISABLE_DMABUF_RENDERER", "1"}}) {
+    if (g_getenv(name)) continue;
+    g_setenv(name, value, TRUE);
+    added().push_back(name);
+  }
+}
+
+GStrvPtr userEnvironment() {
+  gchar** environment = g_get_environ();
+  for (const auto& name : added()) environment = g_environ_unsetenv(environment, name.c_str());
+  return GStrvPtr(environment);
+}
+
+void useUserEnvironment(GAppLaunchContext* context) {
+  for (const auto& name : added()) g_app_launch_context_unsetenv(context, name.c_str());
+}
+
+}  // namespace tessary::platform::linux_impl
