@@ -3,9 +3,8 @@
 #pragma once
 
 #include <gio/gio.h>
-#include <glib.h>
 
-#include <memory>
+#include "platform/linux/gobject_ptr.h"
 
 namespace tessary::platform::linux_impl {
 
@@ -16,11 +15,6 @@ namespace tessary::platform::linux_impl {
 // the one that shows blank windows with some GPU drivers. The engine's helper processes
 // inherit the settings; one the user made stays as it is.
 void setToolkitEnvironment();
-
-struct GStrvFree {
-  void operator()(gchar** strv) const { g_strfreev(strv); }
-};
-using GStrvPtr = std::unique_ptr<gchar*, GStrvFree>;
 
 // The user's own environment, without what setToolkitEnvironment added: for the backend and
 // the setup wizard.

@@ -27,6 +27,11 @@ struct GFree {
 };
 using GCharPtr = std::unique_ptr<gchar, GFree>;
 
+struct GStrvFree {
+  void operator()(gchar** strv) const { g_strfreev(strv); }
+};
+using GStrvPtr = std::unique_ptr<gchar*, GStrvFree>;
+
 struct GErrorFree {
   void operator()(GError* e) const {
     if (e) g_error_free(e);
