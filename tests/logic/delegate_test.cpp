@@ -1,8 +1,6 @@
 // The delegate on the fake platform, each scenario checked against the whole transcript of
 // what it asked of the desktop and the system: the launch's roads, the menus, the backend's
 // start, polling, stop and restarts, and the first-run setup, against a manual clock.
-#include <sys/stat.h>
-
 #include "logic/fake_platform.h"
 
 namespace tessary {
@@ -59,15 +57,10 @@ TEST(Launch, BuildsTheInterfaceThenTheProbeAndWhatIsInstalledPickTheRoad) {
   }
 }
 
-TEST(Window, HidesOnCloseComesBackOnReopenAndEveryMenuEntryDoesItsOwnThing) {
+TEST(Window, EveryMenuEntryDoesItsOwnThing) {
   World w;
   w.launch(200);
   w.take();
-  EXPECT_FALSE(w.view().shouldClose());
-  EXPECT_TRUE(w.delegate.applicationShouldHandleReopen(true));
-  EXPECT_TRUE(w.delegate.applicationShouldHandleReopen(false));
-  EXPECT_FALSE(w.delegate.applicationShouldTerminateAfterLastWindowClosed());
-  EXPECT_EQ(w.take(), (Strings{"hide", "present"}));
   Strings rows;
   auto row = [&](const std::string& menu, const platform::MenuEntry& e) {
     if (e.action) e.action();
@@ -90,64 +83,6 @@ TEST(Window, HidesOnCloseComesBackOnReopenAndEveryMenuEntryDoesItsOwnThing) {
                "status|Otwórz Tessary| present",
                "status|Panel w przeglądarce| browser http://127.0.0.1:8477/", "status||",
                "status|Zakończ| quit"}));
-}
-
-TEST(Window, FileInputsAndDownloadsAskOneChooserEachAndNavigationAsksTheRule) {
-  World w;
-  w.launch(200);
-  w.take();
-  std::vector<platform::FileList> chosen;
-  std::vector<std::optional<std::string>> saved;
-  auto choose = [&](platform::FileList f) { chosen.push_back(f); };
-  auto save = [&](std::optional<std::string> path) { saved.push_back(path); };
-  w.view().files({false, true}, choose);
-  w.view().files({true, false}, choose);
-  w.view().download("a.bin", save);
-  w.view().download("b.bin", save);
-  EXPECT_EQ(w.take(), (Strings{"choose Wybierz nagranie sesji|Wybierz|many|",
-                               "choose Wybierz nagranie sesji|Wybierz|dirs|",
-                               "choose Zapisz plik|Zapisz|save a.bin"}));
-  w.fake.choosers[0](Strings{"/a", "/b"});
-  w.fake.choosers[1](std::nullopt);
-  w.fake.choosers[2](Strings{"/x/a.bin"});
-  EXPECT_EQ(w.take(), Strings{"choose Zapisz plik|Zapisz|save b.bin"}) << "the next one asks now";
-  w.fake.choosers[3](std::nullopt);
-  EXPECT_EQ(chosen, (std::vector<platform::FileList>{Strings{"/a", "/b"}, std::nullopt}));
-  EXPECT_EQ(saved, (std::vector<std::optional<std::string>>{"/x/a.bin", std::nullopt}));
-  EXPECT_TRUE(w.view().policy(platform::Address{"http", "127.0.0.1"}));
-  EXPECT_FALSE(w.view().policy(platform::Address{"https", "example.com"}));
-}
-
-TEST(Backend, ABrokenRootOrAFailedStartIsShownAndTheBestUvRunsThroughALoginShell) {
-  World w;
-  writeFile(w.dir / "plain-file", "");
-  w.launch(200);
-  w.take();
-  for (const std::string name : {"", "/missing", "/plain-file"}) {
-    writeFile(w.locations.approotFile, "  " + (name.empty() ? "" : w.dir.path() + name) + "\n");
-    w.delegate.startBackend();
-    EXPECT_EQ(w.take(), Strings{"alert Nieprawidłowa konfiguracja Halvaren Tessary|Plik " + kData +
-                                "/approot wskazuje katalog, który nie istnieje:\n" +
-                                (name.empty() ? "" : "~" + name) +
-                                "\n\nUruchom ponownie ./install.sh z katalogu paczki Halvaren "
-                                "Tessary."});
-  }
-  w.installCode();
-  w.fake.spawnError = "No such file";
-  w.delegate.startBackend();
-  EXPECT_EQ(w.take(), (Strings{backend(),
-                               "alert Nie udało się uruchomić backendu|Błąd: No such "
-                               "file\n\nSprawdź, czy `~/home/.local/bin/uv` istnieje "
-                               "(instaluje go ./install.sh)."}));
-  EXPECT_EQ(std::make_pair(bool(w.delegate.backend), w.fake.activeTimers()), std::pair(false, 0));
-  writeFile(w.locations.shellLogFile, "old output");
-  for (const std::string uv : {"~/home/.local/bin/uv", "~/res/bin/uv"}) {  // the shipped one wins
-    writeFile(w.dir.path() + uv.substr(1), "");
-    w.delegate.startBackend();
-    EXPECT_EQ(w.take(), Strings{backend(uv)});
-  }
-  EXPECT_EQ(readFile(w.locations.shellLogFile), "") << "emptied at every start";
-  EXPECT_EQ(w.fake.activeTimers(), 1) << "one poll timer, however often started";
 }
 
 TEST(Polling, ProbesOneAtATimeUntilAnAnswerAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
@@ -184,31 +119,6 @@ TEST(Polling, ProbesOneAtATimeUntilAnAnswerAndNeitherTheAlertNorALateAnswerWaits
   EXPECT_EQ(s.take(), Strings{kLoad}) << "the server runs on; a late answer still loads";
 }
 
-TEST(Shutdown, StopsOnlyARunningBackendPolitelyThenByForce) {
-  const struct {
-    bool owned, running;
-    std::optional<double> stopsAfter;
-    Strings stop;
-    double waited;
-  } cases[] = {{false, true, 0.0, {}, 0},
-               {true, false, 0.0, {}, 0},
-               {true, true, 1.0, {"terminate"}, 1.0},
-               {true, true, std::nullopt, {"terminate", "kill"}, 3.0}};
-  for (const auto& c : cases) {
-    World w;
-    if (c.owned) w.installCode();
-    w.launch(c.owned ? std::nullopt : std::optional(200));
-    w.take();
-    if (c.owned) w.fake.children.back()->running = c.running;
-    if (c.owned) w.fake.children.back()->stopsAfter = c.stopsAfter;
-    const double start = w.fake.clock;
-    w.delegate.applicationWillTerminate();
-    EXPECT_EQ(w.take(), c.stop);
-    EXPECT_NEAR(w.fake.clock - start, c.waited, 0.1 + 1e-9);
-    for (double step : w.fake.slept) EXPECT_EQ(step, 0.1);
-  }
-}
-
 TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFiveMinutes) {
   World w;
   w.installCode();
@@ -243,61 +153,68 @@ TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFive
   EXPECT_EQ(q.fake.spawns.size(), 1u) << "a backend stopped by the program stays stopped";
 }
 
-TEST(Setup, TheShippedCodeIsCopiedAndTheWizardsOutputGoesToTheLogAndThePage) {
-  World w;
-  w.shipBundle();
-  writeFile(w.locations.setupLogFile, "stale log");
-  w.launch(std::nullopt);
-  w.take();
-  const std::string app = w.locations.installedRoot;
-  EXPECT_EQ(readFile(app + "/installer/bootstrap.sh"), "echo hi\n");
-  for (const char* script : {"/installer/bootstrap.sh", "/install.sh"}) {
-    struct stat st {};
-    ::stat((app + script).c_str(), &st);
-    EXPECT_EQ(st.st_mode & 07777, 0755u) << script;
-  }
-  EXPECT_EQ(readFile(w.locations.setupLogFile), "");
-  w.fake.spawns.back().onOutput("1/3 \"Pobieranie\" C:\\x\n2/3 za");
-  w.fake.spawns.back().onOutput("\xC5\x82\xC3\xB3\r\n\xFF bad\nlast");
-  EXPECT_EQ(readFile(w.locations.setupLogFile),
-            "1/3 \"Pobieranie\" C:\\x\n2/3 za\xC5\x82\xC3\xB3\r\n\xFF bad\nlast");
-  w.delegate.applicationWillTerminate();
-  EXPECT_EQ(w.take(),
-            (Strings{"wrLog(\"1\\/3 \\\"Pobieranie\\\" C:\\\\x\")", "wrLog(\"2\\/3 załó\\r\")"}))
-      << "an invalid line is left out, and quitting leaves the wizard alone";
-}
-
 TEST(Setup, TheWizardsEndingIsShownAndOnlySuccessStartsTheBackend1_4SecondsLater) {
-  const std::string log = "~\\/data\\/HalvarenTessary\\/setup.log";
-  const Strings endings[] = {
-      {"wrDone()", "1.39 s", backend(), "1.4 s"},
-      {"wrFail(\"Zajrzyj do dziennika: " + log +
-           ". Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) albo użyć "
-           ".\\/install.sh z paczki.\")",
-       "1.39 s", "1.4 s"},
-      {"wrFail(\"Kreator zakończył się bez zapisania pliku ~\\/data\\/HalvarenTessary\\/approot. "
-       "Zajrzyj do dziennika: " +
-           log + ".\")",
-       "1.39 s", "1.4 s"},
-      {"wrFail(\"Nie udało się uruchomić kreatora: Failed to change to directory “\\/x”\")",
-       "1.39 s", "1.4 s"}};
-  for (int road = 0; road < 4; ++road) {
+  const std::string log = "~\\/data\\/HalvarenTessary\\/setup.log", wait = "1.39 s", now = "1.4 s";
+  const std::string notStarted =
+      "alert Nie udało się uruchomić backendu|Błąd: No such file\n\nSprawdź, czy "
+      "`~/home/.local/bin/uv` istnieje (instaluje go ./install.sh).";
+  const std::string badRoot = "alert Nieprawidłowa konfiguracja Halvaren Tessary|Plik " + kData +
+                              "/approot wskazuje katalog, który nie istnieje:\n~/missing\n\n"
+                              "Uruchom ponownie ./install.sh z katalogu paczki Halvaren Tessary.";
+  const struct {
+    std::optional<int> status;  // none: the wizard cannot be started
+    std::string leaves;         // the code root it records: "code" has its command
+    bool bothUvs, backendFails;
+    Strings then;
+  } rows[] = {
+      {0, "code", false, false, {"wrDone()", wait, backend(), now}},
+      {0, "code", true, false, {"wrDone()", wait, backend("~/res/bin/uv"), now}},
+      {0, "code", false, true, {"wrDone()", wait, backend(), notStarted, now}},
+      {0, "missing", false, false, {"wrDone()", wait, badRoot, now}},
+      {2,
+       "",
+       false,
+       false,
+       {"wrFail(\"Zajrzyj do dziennika: " + log +
+            ". Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) albo użyć "
+            ".\\/install.sh z paczki.\")",
+        wait, now}},
+      {0,
+       "",
+       false,
+       false,
+       {"wrFail(\"Kreator zakończył się bez zapisania pliku ~\\/data\\/HalvarenTessary\\/approot. "
+        "Zajrzyj do dziennika: " +
+            log + ".\")",
+        wait, now}},
+      {{},
+       "",
+       false,
+       false,
+       {"wrFail(\"Nie udało się uruchomić kreatora: Failed to change to directory “\\/x”\")", wait,
+        now}}};
+  for (const auto& row : rows) {
     World w;
     w.shipBundle();
-    if (road == 3) w.fake.spawnError = "Failed to change to directory “/x”";
+    if (!row.status) w.fake.spawnError = "Failed to change to directory “/x”";
     w.launch(std::nullopt);
     Strings seen = w.take();  // the interface, the setup page, the wizard and what followed
     EXPECT_EQ(seen.at(5), kWizard);
     seen.erase(seen.begin(), seen.begin() + 6);
-    if (road == 0) w.installCode();  // what a wizard leaves behind
-    if (road < 3) w.fake.spawns.back().onExit(road == 1 ? 2 : 0);
+    if (row.leaves == "code") w.installCode();  // what a wizard leaves behind
+    if (row.leaves == "missing") writeFile(w.locations.approotFile, "  " + w.dir / "missing\n");
+    for (const char* uv : {"home/.local/bin/uv", "res/bin/uv"})
+      if (row.bothUvs) writeFile(w.dir / uv, "");
+    if (row.backendFails) w.fake.spawnError = "No such file";
+    if (row.status) w.fake.spawns.back().onExit(*row.status);
     w.fake.advance(1.39);
-    w.fake.log("1.39 s");
+    w.fake.log(wait);
     w.fake.advance(0.01);
-    w.fake.log("1.4 s");
-    if (road > 0) w.fake.advance(60);
+    w.fake.log(now);
+    // Where no backend runs, nothing more happens: no poll timer is left behind.
+    if (row.leaves != "code" || row.backendFails) w.fake.advance(60);
     for (auto& line : w.take()) seen.push_back(line);
-    EXPECT_EQ(seen, endings[road]);
+    EXPECT_EQ(seen, row.then);
   }
 }
 

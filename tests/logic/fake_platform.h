@@ -30,11 +30,11 @@ struct Transcript {
 
 struct FakeWindow final : platform::Window, platform::WebView {
   explicit FakeWindow(Transcript& t) : log(t) {}
-  void present() override { visible = true, log("present"); }
-  void hide() override { visible = false, log("hide"); }
+  void present() override { log("present"); }
+  void hide() override { log("hide"); }
   void minimize() override { log("minimize"); }
-  bool isVisible() const override { return visible; }
-  void setCloseHandler(std::function<bool()> h) override { shouldClose = std::move(h); }
+  bool isVisible() const override { return true; }
+  void setCloseHandler(std::function<bool()>) override {}
   platform::WebView& webView() override { return *this; }
   void loadUrl(const std::string& url) override { log("load " + url); }
   void loadFile(const std::string& path, const std::string& root) override {
@@ -42,38 +42,25 @@ struct FakeWindow final : platform::Window, platform::WebView {
   }
   void runScript(const std::string& statement) override { log(statement); }
   void editCommand(platform::EditCommand c) override { log("edit " + std::to_string(int(c))); }
-  void setNavigationPolicy(platform::NavigationPolicy p) override { policy = std::move(p); }
-  void setFileRequestHandler(platform::FileRequestHandler h) override { files = std::move(h); }
+  void setNavigationPolicy(platform::NavigationPolicy) override {}
+  void setFileRequestHandler(platform::FileRequestHandler) override {}
   void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
-  void setDownloadHandler(platform::DownloadHandler h) override { download = std::move(h); }
+  void setDownloadHandler(platform::DownloadHandler) override {}
   void reload() override { log("reload"); }
 
   Transcript& log;
-  bool visible = false;
-  std::function<bool()> shouldClose;
   std::function<void()> crashed;
-  platform::NavigationPolicy policy;
-  platform::FileRequestHandler files;
-  platform::DownloadHandler download;
 };
 
-// A child process: stops that many seconds after the polite stop, never when absent.
+// A child process that stops at the polite stop.
 struct FakeChild final : platform::ChildProcess {
-  FakeChild(Transcript& t, const double& c) : log(t), clock(c) {}
+  explicit FakeChild(Transcript& t) : log(t) {}
   int pid() const override { return 4242; }
-  bool isRunning() override {
-    if (stopAt && clock >= *stopAt) running = false;
-    return running;
-  }
-  void terminate() override {
-    log("terminate");
-    if (stopsAfter) stopAt = clock + *stopsAfter;
-  }
+  bool isRunning() override { return running; }
+  void terminate() override { log("terminate"), running = false; }
   void kill() override { log("kill"), running = false; }
   Transcript& log;
-  const double& clock;
   bool running = true;
-  std::optional<double> stopsAfter = 0.0, stopAt;
 };
 
 struct Fake final : platform::Desktop, platform::System {
@@ -99,10 +86,8 @@ struct Fake final : platform::Desktop, platform::System {
     log("alert " + title + "|" + text);
   }
   void showAbout() override { log("about"); }
-  void chooseFiles(const platform::FileChooserSpec& s, platform::FileListCompletion done) override {
-    log("choose " + s.title + "|" + s.acceptLabel + "|" + (s.chooseDirectories ? "dirs|" : "") +
-        (s.multiple ? "many|" : "") + (s.save ? "save " + s.suggestedName : ""));
-    choosers.push_back(std::move(done));
+  void chooseFiles(const platform::FileChooserSpec& s, platform::FileListCompletion) override {
+    log("choose " + s.title);
   }
   void openInBrowser(const std::string& url) override { log("browser " + url); }
   void quit() override { log("quit"); }
@@ -120,7 +105,7 @@ struct Fake final : platform::Desktop, platform::System {
     std::shared_ptr<bool> valid;
   };
   double now() override { return clock; }
-  void sleep(double seconds) override { clock += seconds, slept.push_back(seconds); }
+  void sleep(double seconds) override { clock += seconds; }
   void post(std::function<void()> work) override { queue.push_back(std::move(work)); }
   void postAfter(double seconds, std::function<void()> work) override {
     scheduled.push_back({clock + seconds, 0, std::move(work)});
@@ -150,9 +135,7 @@ struct Fake final : platform::Desktop, platform::System {
     log(line);
     spawns.push_back(std::move(spec));
     if (spawnError) return {nullptr, *std::exchange(spawnError, std::nullopt)};
-    auto child = std::make_unique<FakeChild>(log, clock);
-    children.push_back(child.get());
-    return {std::move(child), ""};
+    return {std::make_unique<FakeChild>(log), ""};
   }
   std::string homeDirectory() override { return log.dir + "/home"; }
 
@@ -194,12 +177,9 @@ struct Fake final : platform::Desktop, platform::System {
   std::vector<platform::Menu> menus;
   platform::StatusItemSpec status;
   FakeWindow* window = nullptr;
-  std::vector<platform::FileListCompletion> choosers;
-  std::vector<double> slept;
   std::vector<std::function<void(std::optional<int>)>> probes;
   size_t answered = 0;
   std::vector<platform::SpawnSpec> spawns;
-  std::vector<FakeChild*> children;  // owned by the program while it holds them
   std::optional<std::string> spawnError;
   std::vector<std::function<void()>> queue;
   std::vector<Scheduled> scheduled;
@@ -225,7 +205,6 @@ struct World {
   }
   void shipBundle(bool withPage = true) {
     writeFile(*locations.bundledRoot + "/installer/bootstrap.sh", "echo hi\n");
-    writeFile(*locations.bundledRoot + "/install.sh", "");
     if (withPage) writeFile(*locations.bundledSetupHTML, "<html></html>");
   }
   FakeWindow& view() { return *fake.window; }

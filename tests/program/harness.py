@@ -1,0 +1,348 @@
+"""What every program-level test stands on: the built program started as a new user starts it, in a
+home of its own, on the display and session bus of the test command (xvfb-run, dbus-run-session);
+loopback servers, a desktop's status area and a drag source in this very process; and the check
+that a test leaves no process behind."""
+import contextlib, ctypes, functools, http.server, os, shutil, signal, subprocess, sys, tempfile, threading, time
+import unittest
+from pathlib import Path
+from urllib.parse import parse_qsl, unquote, urlparse
+
+from gi.repository import Gio, GLib
+
+PROGRAM, TITLE, HERE = os.environ.get("TESSARY_PROGRAM", ""), "Halvaren Tessary", Path(__file__).resolve().parent
+os.environ["NO_AT_BRIDGE"] = "1"  # for this process's own windows
+
+
+def eventually(condition, timeout=10):
+    """The condition's first true value, or its last false one after timeout seconds."""
+    end = time.monotonic() + timeout
+    while not (value := condition()) and time.monotonic() < end:
+        time.sleep(0.02)
+    return value
+
+
+def sh(*argv, **options):
+    return subprocess.run(list(map(str, argv)), capture_output=True, text=True, stdin=subprocess.DEVNULL, **options)
+
+
+def exit_status(proc, timeout):
+    with contextlib.suppress(subprocess.TimeoutExpired):
+        return proc.wait(timeout)
+
+
+def alive(pid):
+    with contextlib.suppress(OSError):
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
+
+
+def windows(title, visible=True):
+    shown = ["--onlyvisible"] if visible else []
+    return sorted(sh("xdotool", "search", *shown, "--name", f"^{title}$", env={**os.environ, "LC_ALL": "C.UTF-8"})
+                  .stdout.split())
+
+
+def window(title, timeout=15):
+    return (eventually(lambda: windows(title), timeout) or [None])[0]
+
+
+def no_window(title):
+    return eventually(lambda: not windows(title), 5)
+
+
+def xdo(*args):
+    sh("xdotool", *args)
+
+
+def close_request(xid):
+    """What a window manager sends when the user clicks the close button."""
+    x = ctypes.CDLL("libX11.so.6")
+    x.XOpenDisplay.restype, x.XInternAtom.restype = ctypes.c_void_p, ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    display = ctypes.c_void_p(x.XOpenDisplay(None))
+    # An XClientMessageEvent: type, serial, send_event, display, window, message type, format, data.
+    event = (ctypes.c_ulong * 24)(33, 0, 0, 0, int(xid), x.XInternAtom(display, b"WM_PROTOCOLS", 0), 32,
+                                  x.XInternAtom(display, b"WM_DELETE_WINDOW", 0))
+    x.XSendEvent(display, int(xid), 0, 0, event)
+    x.XCloseDisplay(display)
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    """Notes every request as "METHOD PATH WHO" (WHO: "engine" for the web engine, else "probe"),
+    and a POST body's lines "kind<TAB>value" as the setup page's calls. "/" is the page, after the
+    delay; /download?name=N&size=S[&slow=SECONDS] a file; routes answer their paths; the rest 204."""
+
+    def do_POST(self):
+        self.note()
+        page = None
+        for kind, _, value in (line.partition("\t") for line in self.rfile.read(
+                int(self.headers["Content-Length"])).decode().splitlines()):
+            page = unquote(value) if kind == "from" else page
+            self.server.calls.append((page, kind, unquote(value)))
+        self.answer(204)
+
+    def do_GET(self):
+        self.note()
+        url = urlparse(self.path)
+        query = dict(parse_qsl(url.query))
+        if url.path == "/":
+            time.sleep(self.server.delay)
+            self.answer(self.server.status, self.server.page.encode())
+        elif url.path in self.server.routes:
+            self.answer(*self.server.routes[url.path](query))
+        elif url.path == "/download":
+            size = int(query["size"])
+            self.answer(200, headers=[("Content-Disposition", f'attachment; filename="{query["name"]}"')], size=size)
+            for at in range(0, size, 65536):
+                self.wfile.write(bytes(i % 251 for i in range(at, min(at + 65536, size))))
+                time.sleep(float(query.get("slow", 0)))
+        else:
+            self.answer(204)
+
+    def note(self):
+        who = "engine" if "AppleWebKit" in self.headers.get("User-Agent", "") else "probe"
+        self.server.requests.append(f"{self.command} {self.path} {who}")
+
+    def answer(self, status, body=b"", headers=(), size=None):
+        self.send_response(status)
+        for name, value in (*headers, ("Content-Type", "text/html"), ("Content-Length", size or len(body))):
+            self.send_header(name, str(value))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *_):
+        pass
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    PANEL = "<!doctype html><title>Panel</title><h1>Panel</h1><script>onload = () => fetch('/beacon?Panel')</script>"
+
+    def __init__(self, host="127.0.0.1", port=8477, page=PANEL, status=200, delay=0, routes=None):
+        super().__init__((host, port), Handler)
+        self.page, self.status, self.delay, self.routes = page, status, delay, routes or {}
+        self.requests, self.calls = [], []
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+    def page_calls(self, kind):
+        """The setup page's calls of one kind, from the page loaded last (a killed page's last
+        batch may land after)."""
+        last = [value for _, k, value in self.calls if k == "page"][-1:]
+        return [value for page, k, value in self.calls if k == kind and last == [f"new {page}"]]
+
+    def handle_error(self, *_):
+        pass  # a probe that gave up, a page that went away
+
+
+@functools.cache
+def desktop_loop():
+    """One thread of this process runs GLib's main loop, for the bus and the toolkit."""
+    threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
+
+
+def on_loop(work):
+    """Runs work on the main loop's thread, and waits until it has."""
+    done = threading.Event()
+
+    def once():
+        work()
+        done.set()
+    GLib.idle_add(once)
+    done.wait(10)
+
+
+class StatusArea:
+    """A desktop's status area: owns the StatusNotifierWatcher on the session bus and reads the
+    items that register as a status area does."""
+    XML = """<node><interface name="org.kde.StatusNotifierWatcher">
+<method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+<property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+<property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+<property name="ProtocolVersion" type="i" access="read"/></interface></node>"""
+    PROPS = {"IsStatusNotifierHostRegistered": ("b", True), "RegisteredStatusNotifierItems": ("as", []),
+             "ProtocolVersion": ("i", 0)}
+
+    def __init__(self):
+        self.bus, self.items = Gio.bus_get_sync(Gio.BusType.SESSION), []
+        self.bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(self.XML).interfaces[0],
+                                 self.on_call, lambda *a: GLib.Variant(*self.PROPS[a[-1]]), None)
+        self.call(("org.freedesktop.DBus", "/org/freedesktop/DBus"), "org.freedesktop.DBus", "RequestName",
+                  ("(su)", ("org.kde.StatusNotifierWatcher", 0)), "(u)")
+        desktop_loop()
+
+    def on_call(self, bus, sender, path, interface, method, params, invocation):
+        item = params.unpack()[0]
+        self.items.append((sender, item if item.startswith("/") else "/StatusNotifierItem"))
+        invocation.return_value(None)
+
+    def call(self, where, interface, method, args, reply):
+        return self.bus.call_sync(*where, interface, method, GLib.Variant(*args), GLib.VariantType(reply), 0, 5000,
+                                  None).unpack()
+
+    def prop(self, name):
+        return self.call(self.items[0], "org.freedesktop.DBus.Properties", "Get",
+                         ("(ss)", ("org.kde.StatusNotifierItem", name)), "(v)")[0]
+
+    def menu(self, *event):
+        """The item's menu as (id, label, has a shortcut), "---" a separator; or the event sent."""
+        with contextlib.suppress(IndexError, GLib.Error):
+            where = (self.items[0][0], self.prop("Menu"))
+            if event:
+                return self.call(where, "com.canonical.dbusmenu", "Event", ("(isvu)", (*event, 0)), "()")
+            layout = self.call(where, "com.canonical.dbusmenu", "GetLayout", ("(iias)", (0, -1, [])), "(u(ia{sv}av))")
+            return [(entry, "---" if props.get("type") == "separator" else props.get("label"), "shortcut" in props)
+                    for entry, props, _ in layout[1][2]]
+
+    def click(self, label):
+        self.menu(next(entry for entry, text, _ in self.menu() if text == label), "clicked", GLib.Variant("i", 0))
+
+
+@functools.cache
+def _status_area():
+    return StatusArea()
+
+
+def status_area():
+    """The status area of this process, with no item yet."""
+    _status_area().items.clear()
+    return _status_area()
+
+
+class DragSource:
+    """Another program's window at the screen's top right from which a file is dragged, as from a
+    file manager; `events` says how far each drag got on its side."""
+
+    def __init__(self, path):
+        self.events = []
+        desktop_loop()
+        on_loop(lambda: self.build(path))
+
+    def build(self, path):
+        import gi
+        gi.require_version("Gdk", "3.0")
+        gi.require_version("Gtk", "3.0")
+        from gi.repository import Gdk, Gtk
+        self.window, button = Gtk.Window(title="drag source"), Gtk.Button(label="drag me")
+        button.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [Gtk.TargetEntry.new("text/uri-list", 0, 0)],
+                               Gdk.DragAction.COPY)
+        button.connect("drag-data-get", lambda w, c, data, *_: data.set_uris([GLib.filename_to_uri(str(path))]))
+        for event in ("drag-begin", "drag-end"):
+            button.connect(event, lambda *_, e=event: self.events.append(e))
+        self.window.add(button)
+        self.window.set_default_size(120, 80)
+        self.window.move(1460, 20)
+        self.window.show_all()
+
+    def close(self):
+        on_loop(self.window.destroy)
+
+
+class User:
+    """Someone who has never run the program, and everything started for them, which `close`
+    stops. Orphans of the program become children of this process, so that none escapes."""
+
+    def __init__(self):
+        ctypes.CDLL(None).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
+        self.home = Path(tempfile.mkdtemp(prefix="tessary-test-"))
+        self.data, self.procs, self.servers = self.home / ".local/share/HalvarenTessary", [], []
+
+    def env(self, **extra):
+        keep = ("PATH", "DISPLAY", "WAYLAND_DISPLAY", "GDK_BACKEND", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS",
+                "XDG_RUNTIME_DIR")
+        return {**{k: os.environ[k] for k in keep if k in os.environ}, "HOME": str(self.home),
+                "XDG_DATA_HOME": str(self.home / ".local/share"), "XDG_CONFIG_HOME": str(self.home / ".config"),
+                "NO_AT_BRIDGE": "1", "LANG": "C.UTF-8", **extra}
+
+    def start(self, *argv, cwd=None, **env):
+        """A process of this user's, its output in the file `log`."""
+        with open(self.home / f"proc-{len(self.procs)}.log", "wb") as log:
+            proc = subprocess.Popen(list(map(str, argv)), env=self.env(**env), cwd=cwd or self.home,
+                                    stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        proc.log = Path(log.name)
+        self.procs.append(proc)
+        return proc
+
+    def run(self, *argv, **env):
+        return sh(*argv, env=self.env(**env), cwd=self.home, timeout=60)
+
+    def serve(self, **options):
+        self.servers.append(Server(**options))
+        return self.servers[-1]
+
+    def write(self, name, content, mode=0o644):
+        path = self.home / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(content) if isinstance(content, bytes) else path.write_text(content)
+        path.chmod(mode)
+        return path
+
+    def program(self, name="bare", wizard=None, setup_page=None):
+        """The program alone in a prefix of its own: no shipped code, unless a wizard script is
+        given, then shipped with it, the build's bin/ and the setup page."""
+        exe = self.home / name / "bin/halvaren-tessary"
+        if not exe.exists():  # a copy already running cannot be written
+            exe.parent.mkdir(parents=True)
+            shutil.copy(PROGRAM, exe)
+        if wizard is not None:
+            share = self.home / name / "share/halvaren-tessary"
+            self.write(share / "app-root/installer/bootstrap.sh", wizard)
+            shutil.copytree(Path(PROGRAM).parent.parent / "share/halvaren-tessary/bin", share / "bin")
+            self.write(share / "setup.html", setup_page)
+        return exe
+
+    def close(self):
+        """Stops what was started; the processes still there after a few seconds."""
+        for proc in self.procs:
+            proc.kill()
+            proc.wait()
+        for server in self.servers:
+            server.shutdown()
+            server.server_close()
+
+        def left():
+            with contextlib.suppress(ChildProcessError):
+                while os.waitpid(-1, os.WNOHANG)[0]:
+                    pass
+            return [sh("ps", "-o", "args=", pid).stdout.strip() for pid in sh("pgrep", "-P", os.getpid()).stdout.split()
+                    if alive(pid)]
+        # A guardian stops what a killed program left behind within about three seconds.
+        stayed = [] if eventually(lambda: not left(), 6) else left()
+        for _ in range(20):
+            if not left():
+                break
+            sh("pkill", "-KILL", "-P", os.getpid())
+        shutil.rmtree(self.home, ignore_errors=True)
+        return stayed
+
+
+class ProgramTest(unittest.TestCase):
+    """A test with a user of its own, and a fresh one for each row of a table."""
+    maxDiff = None
+
+    def setUp(self):
+        self.user = User()
+        self.addCleanup(lambda: self.assertEqual(self.user.close(), [], "processes left behind"))
+
+    @contextlib.contextmanager
+    def row(self, name):
+        with self.subTest(name):
+            user = User()
+            try:
+                yield user
+            finally:
+                self.assertEqual(user.close(), [], "processes left behind")
+
+    def quit_promptly(self, proc, within=2.0):
+        """Asks the program to quit as a logout does: it ends well, and at once."""
+        start = time.monotonic()
+        proc.send_signal(signal.SIGTERM)
+        self.assertEqual(exit_status(proc, 10), 0, proc.log.read_text(errors="replace"))
+        self.assertLess(time.monotonic() - start, within)
+        return time.monotonic() - start
+
+
+if __name__ == "__main__":  # harness.py --list MODULE: its test cases, for CTest
+    def ids(suite):
+        for test in suite:
+            yield from ids(test) if isinstance(test, unittest.TestSuite) else [test.id().split(".", 1)[1]]
+    print(";".join(ids(unittest.defaultTestLoader.loadTestsFromName(sys.argv[2]))))

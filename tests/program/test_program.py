@@ -1,0 +1,384 @@
+"""The built program on the test display, one run per scenario: the command line and single
+instance, the window, keyboard, file chooser, drops, downloads and status menu, the backend's
+supervision, the first run's wizard, the navigation rule in the real web engine, and listeners on
+the panel's port that are not the panel."""
+import os, shlex, signal, time
+
+from harness import (PROGRAM, TITLE, DragSource, ProgramTest, alive, close_request, eventually, exit_status,
+                     no_window, sh, status_area, window, windows, xdo)
+
+PANEL = """<!doctype html><title>Panel</title><style>body{margin:0} input,div{display:block;width:600px;height:80px}</style>
+<input id=t><input id=f type=file><div id=d>drop zone</div><script>
+const say = (what, value = '') => fetch('/' + what + '?' + encodeURIComponent(value));
+const get = (query) => Object.assign(document.body.appendChild(document.createElement('a')),
+                                     {href: '/download?' + query, download: ''}).click();
+t.oninput = () => say('value', t.value);
+f.onchange = () => say('chosen', [...f.files].map(x => x.name + ':' + x.size).join());
+let over = false;
+ondragover = () => over || (over = true, say('over'));
+d.ondragover = (e) => e.preventDefault();
+d.ondrop = (e) => { e.preventDefault(); say('dropped'); };
+onpagehide = () => navigator.sendBeacon('/left');
+onkeydown = (e) => ({F2: () => say('files', f.files.length), F3: () => get('name=a.bin&size=300000'),
+                     F4: () => get('name=slow.bin&size=3000000&slow=0.5')})[e.key]?.();
+onload = () => { t.focus(); say('ready'); };</script>"""
+
+
+class RunningPanel(ProgramTest):
+    """A panel already running, with a text field, a file input and a drop zone that report to it,
+    and a status area on the bus."""
+
+    def setUp(self):
+        super().setUp()
+        self.panel, self.status, self.app = self.user.serve(page=PANEL, status=404), status_area(), self.user.start(PROGRAM)
+        self.window = window(TITLE)
+        self.assertTrue(self.window and self.reported("ready"), self.app.log.read_text())
+
+    def reported(self, what, value=""):
+        return eventually(lambda: self.seen(f"GET /{what}?{value}"), 5)
+
+    def last(self, what):
+        return [r.split()[1] for r in self.panel.requests if r.startswith(f"GET /{what}?")][-1:]
+
+    def seen(self, request):
+        return self.panel.requests.count(request + " engine")
+
+    def keys(self, *keys):
+        xdo("windowfocus", "--sync", self.window, "key", "--delay", 40, *keys)
+
+    def start_again_shows_the_window(self):
+        return exit_status(self.user.start(PROGRAM), 15) == 0 and window(TITLE, 5) == self.window
+
+    def test_keyboard_reaches_the_page_and_a_second_start_only_shows_the_window(self):
+        self.assertFalse(self.user.data.exists(), "no installation looked at")
+        xdo("windowfocus", "--sync", self.window, "type", "--delay", 20, "hello")
+        for keys, value in (("ctrl+a ctrl+c End ctrl+v", "hellohello"), ("ctrl+a ctrl+x", ""),
+                            ("ctrl+z", "hellohello"), ("ctrl+shift+z", "")):
+            self.keys(*keys.split())
+            self.assertTrue(eventually(lambda: self.last("value") == [f"/value?{value}"], 5), keys)
+        every = windows(TITLE, visible=False)
+        self.keys("ctrl+w")
+        self.assertTrue(no_window(TITLE))
+        headless = self.user.start(PROGRAM, DISPLAY="", WAYLAND_DISPLAY="")
+        self.assertEqual(exit_status(headless, 10), 1)
+        self.assertRegex(headless.log.read_text(), r"^halvaren-tessary: no graphical display.*xvfb-run")
+        self.assertEqual(self.user.run(PROGRAM, "--version", DISPLAY="").stdout,
+                         f"halvaren-tessary {os.environ.get('TESSARY_VERSION')}\n")
+        self.assertIn("pokazuje", self.user.run(PROGRAM, "--help", DISPLAY="").stdout)
+        self.assertEqual(windows(TITLE), [], "asking for the version leaves the window alone")
+        self.assertTrue(self.start_again_shows_the_window())
+        self.keys("ctrl+h")
+        self.assertTrue(no_window(TITLE))
+        self.assertTrue(self.start_again_shows_the_window())
+        self.assertEqual(windows(TITLE, visible=False), every, "never a second window")
+        self.assertEqual(self.seen("GET /"), 1, "never reloaded")
+        self.keys("ctrl+q")
+        self.assertEqual(exit_status(self.app, 10), 0, self.app.log.read_text())
+
+    def test_status_menu_browser_and_file_chooser_work(self):
+        self.assertEqual(eventually(self.status.menu) and [entry[1:] for entry in self.status.menu()], [
+            ("Otwórz Tessary", False), ("Panel w przeglądarce", False), ("---", False), ("Zakończ", False)])
+        self.assertEqual(self.status.prop("Title"), TITLE)
+        icon = f"{self.status.prop('IconThemePath')}/hicolor/scalable/apps/{self.status.prop('IconName')}.svg"
+        self.assertTrue(os.path.exists(icon), icon)
+        # A default browser of the user's own that notes what it was given, and in what environment.
+        u = self.user
+        browser = u.write("browser.sh", '#!/bin/sh\necho "$1$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER" >> ~/opened\n', 0o700)
+        u.write(".local/share/applications/browser.desktop",
+                f"[Desktop Entry]\nType=Application\nName=B\nExec={browser} %u\nMimeType=x-scheme-handler/http;\n")
+        u.write(".config/mimeapps.list", "[Default Applications]\nx-scheme-handler/http=browser.desktop\n")
+        close_request(self.window)
+        self.assertTrue(no_window(TITLE))
+        self.status.click("Otwórz Tessary")
+        self.assertEqual(window(TITLE, 5), self.window)
+        self.status.click("Panel w przeglądarce")
+        opened = u.home / "opened"
+        self.assertTrue(eventually(lambda: opened.exists() and opened.read_text() == "http://127.0.0.1:8477/\n"))
+
+        # The file input, clicked as a user does: one chooser per request; links resolve.
+        u.write("rec/sesja 1.bin", "x" * 1234)
+        (u.home / "rec/link.bin").symlink_to(u.home / "rec/sesja 1.bin")
+
+        def chooser(*keys):
+            xdo("mousemove", "--window", self.window, 300, 150, "click", 1)
+            xdo("windowfocus", "--sync", window("Wybierz nagranie sesji", 10), "key", *keys)
+        chooser("ctrl+l", "type", "--delay", 20, u.home / "rec/link.bin")  # "type" takes every word after it
+        xdo("sleep", 0.6, "key", "Return")
+        self.assertTrue(self.reported("chosen", "sesja%201.bin%3A1234"), "a link gives what it points to")
+        chooser("Escape")
+        self.assertTrue(no_window("Wybierz nagranie sesji"))
+        self.keys("F2")
+        self.assertTrue(self.reported("files", "1"), "cancelling keeps what was chosen")
+        self.status.click("Zakończ")
+        self.assertEqual(exit_status(self.app, 10), 0)
+
+    def test_drops_never_replace_the_page_and_downloads_ask_where_to_save(self):
+        u = self.user
+        source = DragSource(u.write("nagranie.txt", "recording"))
+        self.addCleanup(source.close)
+        self.assertTrue(window("drag source"))
+        for y in (220, 500):  # onto the page's drop zone, then beside it
+            path = ["mousemove", 1520, 60, "mousedown", 1, "sleep", 0.2, "mousemove", 1500, 80, "sleep", 0.2]
+            for x in (250, 270, 290, 300):  # as a hand moves: the page answers
+                path += ["mousemove", "--window", self.window, x, y, "sleep", 0.3]
+            xdo(*path, "mouseup", 1, "sleep", 0.5)
+        # How far the drags got: begun on their side, over the page, into its zone; the page stays.
+        self.assertTrue(eventually(lambda: source.events == ["drag-begin", "drag-end"] * 2, 5), source.events)
+        self.assertTrue(self.reported("over"), "the drags never reached the page")
+        self.assertTrue(self.reported("dropped"), "the page's drop zone did not get its drop")
+        self.keys("F2")
+        self.assertTrue(self.reported("files", "0"), "the page no longer answers")
+        self.assertEqual((self.seen("GET /"), self.seen("POST /left")), (1, 0), "the page was replaced")
+
+        # Downloads started together ask where to save one at a time; only a finished one leaves a file.
+        (u.home / "saved").mkdir()
+        self.keys("F3", "F3", "F4")
+        for name in ("a.bin", "", "slow.bin"):
+            dialog = window("Zapisz plik", 10)
+            self.assertEqual(windows("Zapisz plik"), [dialog], "one dialog at a time")
+            xdo("windowfocus", "--sync", dialog, "key", "ctrl+a", "type", "--delay", 10, name and u.home / "saved" / name)
+            xdo("sleep", 0.5, "key", "Return" if name else "Escape")
+            self.assertTrue(eventually(lambda: dialog not in windows("Zapisz plik"), 5))
+        a = u.home / "saved/a.bin"
+        self.assertTrue(eventually(lambda: a.exists() and a.read_bytes() == bytes(i % 251 for i in range(300000))))
+        self.keys("ctrl+q")  # during the slow one
+        self.assertEqual(exit_status(self.app, 10), 0)
+        self.assertEqual(sorted(str(p.relative_to(u.home)) for p in u.home.rglob("*.bin*")), ["saved/a.bin"],
+                         "a cancelled download, or one running at quit, leaves nothing")
+        self.assertEqual(self.seen("GET /"), 1, "the panel stayed as it was")
+
+
+class Backend(ProgramTest):
+    """Installed code whose uv stand-in serves the panel from a child, as uv runs the server."""
+    UV = """#!/bin/bash
+echo "uv stand-in: $* in $PWD$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER"
+echo $$ > ~/uv.pid
+[ -n "$STUBBORN" ] && trap '' TERM
+cd ~/site && python3 -u -m http.server --bind 127.0.0.1 8477 &
+echo $! > ~/server.pid
+wait
+"""
+
+    def setUp(self):
+        super().setUp()
+        u = self.user
+        u.write("my code/.venv/bin/tessary", "")
+        u.write(".local/share/HalvarenTessary/approot", f"{u.home}/my code\n")
+        u.write(".local/bin/uv", self.UV, 0o700)
+        u.write("site/index.html", "<!doctype html><title>Panel</title><script>onload = () => fetch('beacon')</script>")
+        self.log = u.write(".local/share/HalvarenTessary/native-shell.log", "output of an earlier start\n")
+
+    def panels(self):
+        return self.log.read_text().count('"GET /beacon HTTP')
+
+    def run_backend(self, terminal=False, **env):
+        """Starts the program, from a terminal when asked, until the panel is shown; the pids of uv
+        and the server."""
+        exe = self.user.program()
+        self.app = self.user.start(*(["script", "-qefc", f"exec {shlex.quote(str(exe))}", "/dev/null"] if terminal
+                                     else [exe]), **env)
+        self.assertTrue(eventually(self.panels, 20), self.app.log.read_text() + self.log.read_text())
+        return self.pids()
+
+    def pids(self):
+        return [int((self.user.home / f"{name}.pid").read_text()) for name in ("uv", "server")]
+
+    def test_is_started_from_a_terminal_logged_restarted_and_stopped_with_its_whole_group(self):
+        self.user.write(".bash_profile", "stty sane\n")  # stops a shell in a background group
+        uv, server = self.run_backend(terminal=True)
+        # With the user's environment, not the toolkit settings the program runs with.
+        self.assertIn(f"uv stand-in: run tessary serve in {self.user.home}/my code\n", self.log.read_text())
+        self.assertNotIn("earlier start", self.log.read_text(), "emptied at the start")
+        program = sh("pgrep", "-P", self.app.pid, "-x", "halvaren-tessar").stdout.strip()
+        sh("pkill", "-KILL", "-P", program, "WebKitWebProc")
+        self.assertTrue(eventually(lambda: self.panels() == 2), "the panel is back after the engine died")
+        os.kill(server, signal.SIGKILL)  # uv ends with its server: the backend is gone
+        self.assertTrue(eventually(lambda: self.panels() == 3, 20), "the panel is back after the backend died")
+        self.assertEqual(self.log.read_text().count("uv stand-in: run tessary serve"), 2, "both runs in the log")
+        self.assertFalse(alive(uv))
+        uv, server = self.pids()
+        start = time.monotonic()
+        sh("kill", "-TERM", program)
+        self.assertEqual(exit_status(self.app, 10), 0, self.app.log.read_text())
+        self.assertLess(time.monotonic() - start, 1.0)
+        self.assertFalse(alive(uv) or alive(server), "the server, uv's child, is stopped too")
+
+    def test_ignoring_the_polite_stop_is_killed_after_three_seconds(self):
+        uv, server = self.run_backend(STUBBORN="1")
+        self.assertGreater(self.quit_promptly(self.app, within=4.0), 2.9)
+        self.assertTrue(eventually(lambda: not alive(uv) and not alive(server), 1))
+
+    def test_outlives_no_program_killed_outright(self):
+        uv, server = self.run_backend()
+        self.app.kill()
+        self.assertTrue(eventually(lambda: not alive(uv) and not alive(server), 4))
+
+
+# Sends the page calls to the test's recorder in batches, one at a time so that they arrive in
+# order, each tagged with this load of the page; a reloaded page starts over.
+RECORDER = """<!doctype html><title>Recorder setup page</title><script>
+const id = Math.random().toString(36).slice(2);
+let batch = [], sending = false, timer = null;
+const send = () => {
+  timer = null;
+  if (sending || !batch.length) return;
+  sending = true;
+  const body = `from\\t${id}\\n${batch.splice(0).join('\\n')}\\n`;
+  fetch('http://127.0.0.1:8478/record', {method: 'POST', mode: 'no-cors', body}).finally(() => { sending = false; send(); });
+};
+const record = (kind, value) => { batch.push(kind + '\\t' + encodeURIComponent(value)); timer ??= setTimeout(send, 30); };
+const wrLog = (line) => record('log', line), wrDone = () => record('done', ''), wrFail = (text) => record('fail', text);
+record('page', 'new ' + id);</script>"""
+
+
+class Wizard(ProgramTest):
+    """A first run whose shipped wizard is the test's, and whose setup page sends every call to a
+    recorder on port 8478."""
+
+    def first_run(self, user, wizard):
+        return user.program("prefix", wizard, RECORDER), user.serve(port=8478)
+
+    def test_every_line_reaches_the_log_byte_for_byte_and_the_page_in_order(self):
+        u = self.user
+        # Lines that test the engine's reading of the escapes, 100000 numbered ones (one not UTF-8,
+        # one with a NUL), a last one without a line feed, and a failure.
+        escapes = ["quote \" backslash \\ solidus / </script>", "tab\there, bell\a and escape \x1b[0m",
+                   "\u2028 and \u2029 zażółć \U0001F600", "'single' `back` $(dollar)", ""]
+        exe, recorder = self.first_run(u, "echo err >&2\nprintf '%s\\n' " + " ".join(map(shlex.quote, escapes)) +
+                                       '\npython3 "$(dirname "$0")/lines.py"\nexit 3\n')
+        u.write("prefix/share/halvaren-tessary/app-root/installer/lines.py", """import sys
+for i in range(1, 100000):
+    sys.stdout.buffer.write(b'\\xff\\xfe bad\\n' if i == 500 else b'nul \\0\\n' if i == 600 else
+                            (f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())
+sys.stdout.buffer.write(b'last')""")
+        u.write(".local/share/HalvarenTessary/setup.log", "a stale log")
+        printed = [line.encode() for line in ["err", *escapes]] + [
+            b"\xff\xfe bad" if i == 500 else b"nul \0" if i == 600 else f"w {i}{' ł' + chr(13) if i % 7 == 0 else ''}"
+            .encode() for i in range(1, 100000)]
+        log = b"".join(line + b"\n" for line in printed) + b"last"
+        lines = [line.decode() for line in printed if line != b"\xff\xfe bad"]  # the last fragment: log only
+        app = u.start(exe)
+        # The engine's content process dies while the lines stream in: the page comes back and gets
+        # every call again, in order, then those still to come. The engine may hold a spare content
+        # process beside the page's: kill until the page is loaded again.
+        self.assertTrue(eventually(lambda: len(recorder.page_calls("log")) > 100, 30), app.log.read_text())
+        before = sh("ps", "-o", "pid=,comm=", "--ppid", app.pid).stdout
+        reloaded = lambda: [kind for _, kind, _ in recorder.calls].count("page") > 1  # noqa: E731
+        for _ in range(3):
+            if not reloaded():
+                eventually(lambda: sh("pkill", "-KILL", "-P", app.pid, "WebKitWebProc").returncode == 0)
+                eventually(reloaded, 4)
+        self.assertTrue(reloaded(), "the page was not loaded again; the program's children were:\n" + before)
+        self.assertTrue(eventually(lambda: recorder.page_calls("fail"), 90), app.log.read_text())
+        self.assertTrue((u.data / "setup.log").read_bytes() == log, "setup.log differs")
+        got = recorder.page_calls("log")
+        differ = next((i for i, (a, b) in enumerate(zip(got, lines)) if a != b), min(len(got), len(lines)))
+        self.assertTrue(got == lines, f"lines lost or out of order: {len(got)} of {len(lines)}, first at {differ}")
+        self.assertEqual(recorder.page_calls("fail"), [
+            f"Zajrzyj do dziennika: {u.data}/setup.log. Możesz też uruchomić kreator ponownie (zamknij i otwórz "
+            "aplikację) albo użyć ./install.sh z paczki."])
+        time.sleep(2)
+        self.assertFalse((u.data / "native-shell.log").exists(), "no backend")
+        self.quit_promptly(app)
+
+    def test_misbehaving_wizards_end_in_the_page(self):
+        """The log holds every byte, the page every line and the ending; no backend is started, the
+        window answers and quitting is prompt."""
+        for fault, script, log, lines in [
+                ("killed by a signal", "echo before\nkill -9 $$\n", b"before\n", ["before"]),
+                ("10 MB without a line feed", "head -c 10485760 /dev/zero | tr '\\0' x\nexit 1\n", b"x" * (10 << 20), []),
+                ("closes its output and runs on", "echo bye\nexec >&- 2>&-\nsleep 2\nexit 1\n", b"bye\n", ["bye"]),
+                ("the data folder cannot be made", "echo never\n", b"", []),
+                ("quitting during the wizard", "echo working\nsleep 3\n", b"working\n", ["working"])]:
+            with self.row(fault) as u:
+                exe, recorder = self.first_run(u, script)
+                if "data folder" in fault:
+                    u.write(".local/share/HalvarenTessary", "a file")
+                app = u.start(exe)
+                quitting = fault.startswith("quitting")
+                self.assertTrue(eventually(lambda: recorder.page_calls("log") == lines if quitting
+                                           else recorder.page_calls("fail"), 30))
+                self.assertTrue(log == ((u.data / "setup.log").read_bytes() if u.data.is_dir() else b""), "the log")
+                self.assertEqual(recorder.page_calls("log"), lines)
+                self.assertTrue(quitting or exit_status(u.start(exe), 15) == 0, "the window answers")
+                self.quit_promptly(app)
+                self.assertFalse((u.data / "native-shell.log").exists(), "no backend")
+
+
+# The panel tries each kind of navigation towards each target, one page load per try: "/?step=N"
+# makes try N and moves on; "/done" ends. A target's page sends the panel to its next step.
+NAVIGATING = """<!doctype html><title>Panel</title><body><script>
+const kinds = ['link', 'location', 'form', 'frame', 'open', 'blank', 'meta', 'redirect', 'percent'];
+const step = Number(new URLSearchParams(location.search).get('step') || 0), kind = kinds[step % 9];
+const to = ['http://127.0.0.2:8478/', 'http://localhost:8478/'][Math.floor(step / 9)] + `land?kind=${kind}&next=${step + 1}`;
+const a = document.body.appendChild(document.createElement('a')), via = (path) => `/${path}?to=${encodeURIComponent(to)}`;
+if (window.top !== window) {
+} else if (step >= 18) {
+  fetch('/done');
+} else {
+  ({link: () => { a.href = to; a.click(); }, location: () => location.href = to, open: () => window.open(to),
+    form: () => Object.assign(document.body.appendChild(document.createElement('form')), {method: 'post', action: to}).submit(),
+    frame: () => document.body.appendChild(document.createElement('iframe')).src = to,
+    blank: () => { a.href = to; a.target = '_blank'; a.click(); }, meta: () => location.href = via('meta') + `&next=${step + 1}`,
+    redirect: () => location.href = via('redirect'), percent: () => location.href = to + '&q=50%#x%'})[kind]();
+  setTimeout(() => { location.href = '/?step=' + (step + 1); }, 700);
+}</script>"""
+NEXT = "'http://127.0.0.1:8477/?step=' + new URLSearchParams(location.search).get('next')"
+ROUTES = {"/redirect": lambda q: (302, b"", [("Location", q["to"])]),
+          "/meta": lambda q: (200, f'<meta http-equiv=refresh content="0;url={q["to"]}"><script>setTimeout(() => '
+                                   f'location.href = {NEXT}, 700)</script>'.encode()),  # when the refresh was refused
+          "/land": lambda q: (200, f"<script>if (window.top === window) location.href = {NEXT}</script>".encode())}
+
+
+class Navigation(ProgramTest):
+    def test_no_navigation_leaves_the_loopback_host_and_no_window_opens(self):
+        u = self.user
+        panel, remote, local = (u.serve(page=NAVIGATING, routes=ROUTES), u.serve(host="127.0.0.2", port=8478),
+                                u.serve(port=8478, routes=ROUTES))
+        app = u.start(PROGRAM)
+        self.assertTrue(window(TITLE), app.log.read_text())
+        shown = windows(".*")
+        self.assertTrue(eventually(lambda: "GET /done engine" in panel.requests, 60))
+        self.assertEqual(windows(".*"), shown, "no new window")
+        self.assertEqual(remote.requests, [])
+        self.assertEqual([r.split()[0] + "=" + r.split("kind=")[1].split("&")[0] for r in local.requests],
+                         ["GET=link", "GET=location", "POST=form", "GET=frame", "GET=meta", "GET=redirect", "GET=percent"])
+        self.quit_promptly(app)
+
+
+class Listeners(ProgramTest):
+    def test_listeners_that_are_not_the_panel_leave_the_program_working(self):
+        """Each counts as no panel (here: the alert of a program that ships no code); the window is
+        paper-coloured meanwhile, the program answers a second start, and quits at once during the
+        probe and during the alert."""
+        for fault in ("answers too late", "another user's server", "quit during the probe"):
+            with self.row(fault) as u:
+                if fault == "another user's server":
+                    if os.getuid() != 0:
+                        self.skipTest("only root can start a server as another user (CI runs as root)")
+                    theirs = u.start("setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "/usr/bin/python3",
+                                     "-u", "-m", "http.server", "--bind", "127.0.0.1", 8477, cwd="/")
+                    self.assertTrue(eventually(lambda: "Serving" in theirs.log.read_text()))
+                else:
+                    late = u.serve(delay=1.5 if fault == "answers too late" else 60)
+                app = u.start(u.program())
+                shown = window(TITLE)
+                self.assertTrue(shown, app.log.read_text())
+                if fault == "quit during the probe":
+                    self.quit_promptly(app)
+                    continue
+                if fault == "answers too late":
+                    at = dict(line.split("=") for line in sh("xdotool", "getwindowgeometry", "--shell", shown).stdout.split())
+                    x, y, w, h = (int(at[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+                    self.assertEqual(w, 1280)
+                    for fx, fy in ((0.5, 0.5), (0.05, 0.9), (0.95, 0.95)):
+                        pixel = sh("import", "-silent", "-window", "root", "-crop", f"1x1+{x + int(w * fx)}+{y + int(h * fy)}",
+                                   "-depth", "8", "txt:-").stdout
+                        self.assertEqual(pixel.split()[-2], "#FAFAF7", "paper colour until the panel shows")
+                self.assertTrue(window("Brak dołączonego kodu"), app.log.read_text())
+                self.assertEqual(exit_status(u.start(u.program()), 15), 0, "the window answers")
+                self.quit_promptly(app)
+                if fault == "answers too late":
+                    self.assertEqual(late.requests, ["GET / probe"])
+                else:
+                    self.assertNotIn("GET", theirs.log.read_text(), "another user's server is never asked")
