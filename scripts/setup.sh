@@ -8,7 +8,7 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libsoup-3.0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format python3 python3-venv clang libclang-rt-dev nlohmann-json3-dev
-  xvfb xauth dbus dbus-x11 xdotool x11-utils imagemagick nodejs procps
+  xvfb xauth dbus dbus-x11 xdotool x11-utils imagemagick procps
   python3-gi gir1.2-glib-2.0 gir1.2-gtk-3.0 libglib2.0-bin
   desktop-file-utils appstream lintian weston
 )

@@ -1,4 +1,4 @@
-// libFuzzer targets, one per rule, chosen by TESSARY_FUZZ at compile time. Each checks its
+// libFuzzer targets, one per rule, chosen by FUZZ_<rule> at compile time. Each checks its
 // rule against an independent reading of the same input.
 #include <wordexp.h>
 
@@ -13,7 +13,7 @@
 #include "setup/line_splitter.h"
 #include "ui/navigation_policy.h"
 
-#if TESSARY_FUZZ == 4
+#ifdef FUZZ_js_string
 #include <nlohmann/json.hpp>
 #endif
 
@@ -23,19 +23,19 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tessary;
   const std::string input(reinterpret_cast<const char*>(data), size);
-#if TESSARY_FUZZ == 1  // navigation: allowed only for the four schemes or a loopback name
+#ifdef FUZZ_navigation  // navigation: allowed only for the four schemes or a loopback name
   const auto address = platform::addressOf(input);
   if (address.host) CHECK(input.find(*address.host) != std::string::npos);
   const std::string scheme = address.scheme.value_or(""), host = address.host.value_or("~");
   if (allowNavigation(address))
     CHECK(scheme == "about" || scheme == "blob" || scheme == "data" || scheme == "file" ||
           host == "127.0.0.1" || host == "localhost");
-#elif TESSARY_FUZZ == 2  // approot text: a trimmed piece of valid input
+#elif defined(FUZZ_approot)  // approot text: a trimmed piece of valid input
   if (!isValidUtf8(input)) return 0;
   const std::string trimmed = trimWhiteSpace(input);
   CHECK(input.find(trimmed) != std::string::npos && isValidUtf8(trimmed));
   CHECK(trimWhiteSpace(trimmed) == trimmed);
-#elif TESSARY_FUZZ == 3  // shellQuote: a POSIX word parser reads back exactly the input
+#elif defined(FUZZ_shell_quote)  // shellQuote: a POSIX word parser reads back exactly the input
   if (input.find('\0') != std::string::npos) return 0;
   wordexp_t words;
   CHECK(wordexp(shellQuote(input).c_str(), &words, WRDE_NOCMD | WRDE_UNDEF) == 0);
@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < words.we_wordc; ++i) read += words.we_wordv[i];
   CHECK(read == input && words.we_wordc <= 2);
   wordfree(&words);
-#elif TESSARY_FUZZ == 4  // jsString: a JSON parser reads back exactly the input
+#elif defined(FUZZ_js_string)  // jsString: a JSON parser reads back exactly the input
   const std::string literal = jsString(input);
   CHECK(nlohmann::json::parse(literal).get<std::string>() == (isValidUtf8(input) ? input : ""));
-#elif TESSARY_FUZZ == 5  // line splitter: any chunking gives the same lines and the same bytes
+#elif defined(FUZZ_lines)  // line splitter: any chunking gives the same lines and the same bytes
   if (size == 0) return 0;
   std::string whole, chunked, rest;
   LineSplitter one, many;

@@ -167,10 +167,6 @@ struct Fake final : platform::Desktop, platform::System {
     post([c = probes.at(answered++), status] { c(status); });
     runPending();
   }
-  int activeTimers() const {
-    return int(std::count_if(scheduled.begin(), scheduled.end(),
-                             [](auto& s) { return s.interval > 0 && *s.valid; }));
-  }
 
   Transcript log;
   double clock = 1000.0;

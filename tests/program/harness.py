@@ -2,10 +2,10 @@
 home of its own, on the display and session bus of the test command (xvfb-run, dbus-run-session);
 loopback servers, a desktop's status area and a drag source in this very process; and the check
 that a test leaves no process behind."""
-import contextlib, ctypes, functools, http.server, os, shutil, signal, subprocess, sys, tempfile, threading, time
+import contextlib, ctypes, functools, http.server, json, os, shutil, signal, subprocess, sys, tempfile, threading, time
 import unittest
 from pathlib import Path
-from urllib.parse import parse_qsl, unquote, urlparse
+from urllib.parse import parse_qsl, urlparse
 
 from gi.repository import Gio, GLib
 
@@ -36,9 +36,8 @@ def alive(pid):
 
 
 def windows(title, visible=True):
-    shown = ["--onlyvisible"] if visible else []
-    return sorted(sh("xdotool", "search", *shown, "--name", f"^{title}$", env={**os.environ, "LC_ALL": "C.UTF-8"})
-                  .stdout.split())
+    return sorted(sh("xdotool", "search", *(["--onlyvisible"] if visible else []), "--name", f"^{title}$",
+                     env={**os.environ, "LC_ALL": "C.UTF-8"}).stdout.split())
 
 
 def window(title, timeout=15):
@@ -49,7 +48,7 @@ def no_window(title):
     return eventually(lambda: not windows(title), 5)
 
 
-def xdo(*args):
+def xdo(*args):  # after "type", every word is typed
     sh("xdotool", *args)
 
 
@@ -68,17 +67,16 @@ def close_request(xid):
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
-    """Notes every request as "METHOD PATH WHO" (WHO: "engine" for the web engine, else "probe"),
-    and a POST body's lines "kind<TAB>value" as the setup page's calls. "/" is the page, after the
-    delay; /download?name=N&size=S[&slow=SECONDS] a file; routes answer their paths; the rest 204."""
+    """Notes every request as "METHOD PATH WHO" (WHO: "engine" for the web engine, else "probe"), and
+    the setup page's calls POSTed to /calls as {page, calls: [[kind, value]...]}. "/" is the page, after the delay;
+    /download?name=N&size=S[&slow=SECONDS] a file; routes answer their paths; the rest 204."""
 
     def do_POST(self):
         self.note()
-        page = None
-        for kind, _, value in (line.partition("\t") for line in self.rfile.read(
-                int(self.headers["Content-Length"])).decode().splitlines()):
-            page = unquote(value) if kind == "from" else page
-            self.server.calls.append((page, kind, unquote(value)))
+        body = self.rfile.read(int(self.headers["Content-Length"]))
+        if self.path == "/calls":
+            sent = json.loads(body)
+            self.server.calls += [(sent["page"], kind, value) for kind, value in sent["calls"]]
         self.answer(204)
 
     def do_GET(self):
@@ -125,10 +123,10 @@ class Server(http.server.ThreadingHTTPServer):
         threading.Thread(target=self.serve_forever, daemon=True).start()
 
     def page_calls(self, kind):
-        """The setup page's calls of one kind, from the page loaded last (a killed page's last
-        batch may land after)."""
+        """The setup page's calls of a kind, from the page loaded last (a killed page's last batch
+        may land after)."""
         last = [value for _, k, value in self.calls if k == "page"][-1:]
-        return [value for page, k, value in self.calls if k == kind and last == [f"new {page}"]]
+        return [value for page, k, value in self.calls if k == kind and last == [page]]
 
     def handle_error(self, *_):
         pass  # a probe that gave up, a page that went away
@@ -140,20 +138,9 @@ def desktop_loop():
     threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
 
 
-def on_loop(work):
-    """Runs work on the main loop's thread, and waits until it has."""
-    done = threading.Event()
-
-    def once():
-        work()
-        done.set()
-    GLib.idle_add(once)
-    done.wait(10)
-
-
 class StatusArea:
-    """A desktop's status area: owns the StatusNotifierWatcher on the session bus and reads the
-    items that register as a status area does."""
+    """A desktop's status area: owns the StatusNotifierWatcher on the session bus and reads the items
+    that register as a status area does. One per process."""
     XML = """<node><interface name="org.kde.StatusNotifierWatcher">
 <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
 <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
@@ -166,7 +153,7 @@ class StatusArea:
         self.bus, self.items = Gio.bus_get_sync(Gio.BusType.SESSION), []
         self.bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(self.XML).interfaces[0],
                                  self.on_call, lambda *a: GLib.Variant(*self.PROPS[a[-1]]), None)
-        self.call(("org.freedesktop.DBus", "/org/freedesktop/DBus"), "org.freedesktop.DBus", "RequestName",
+        self.call(("org.freedesktop.DBus", "/org/freedesktop/DBus"), "org.freedesktop.DBus.RequestName",
                   ("(su)", ("org.kde.StatusNotifierWatcher", 0)), "(u)")
         desktop_loop()
 
@@ -175,37 +162,32 @@ class StatusArea:
         self.items.append((sender, item if item.startswith("/") else "/StatusNotifierItem"))
         invocation.return_value(None)
 
-    def call(self, where, interface, method, args, reply):
+    def call(self, where, method, args, reply):
+        interface, method = method.rsplit(".", 1)
         return self.bus.call_sync(*where, interface, method, GLib.Variant(*args), GLib.VariantType(reply), 0, 5000,
                                   None).unpack()
 
     def prop(self, name):
-        return self.call(self.items[0], "org.freedesktop.DBus.Properties", "Get",
+        return self.call(self.items[0], "org.freedesktop.DBus.Properties.Get",
                          ("(ss)", ("org.kde.StatusNotifierItem", name)), "(v)")[0]
 
-    def menu(self, *event):
-        """The item's menu as (id, label, has a shortcut), "---" a separator; or the event sent."""
+    def menu(self):
+        """The item's menu as (label, has a shortcut), "---" for a separator, once there is one."""
         with contextlib.suppress(IndexError, GLib.Error):
-            where = (self.items[0][0], self.prop("Menu"))
-            if event:
-                return self.call(where, "com.canonical.dbusmenu", "Event", ("(isvu)", (*event, 0)), "()")
-            layout = self.call(where, "com.canonical.dbusmenu", "GetLayout", ("(iias)", (0, -1, [])), "(u(ia{sv}av))")
-            return [(entry, "---" if props.get("type") == "separator" else props.get("label"), "shortcut" in props)
-                    for entry, props, _ in layout[1][2]]
+            return [("---" if props.get("type") == "separator" else props["label"], "shortcut" in props)
+                    for _, props, _ in self.layout()]
+
+    def layout(self):
+        return self.call((self.items[0][0], self.prop("Menu")), "com.canonical.dbusmenu.GetLayout",
+                         ("(iias)", (0, -1, [])), "(u(ia{sv}av))")[1][2]
 
     def click(self, label):
-        self.menu(next(entry for entry, text, _ in self.menu() if text == label), "clicked", GLib.Variant("i", 0))
+        entry = next(entry for entry, props, _ in self.layout() if props.get("label") == label)
+        self.call((self.items[0][0], self.prop("Menu")), "com.canonical.dbusmenu.Event",
+                  ("(isvu)", (entry, "clicked", GLib.Variant("i", 0), 0)), "()")
 
 
-@functools.cache
-def _status_area():
-    return StatusArea()
-
-
-def status_area():
-    """The status area of this process, with no item yet."""
-    _status_area().items.clear()
-    return _status_area()
+status_area = functools.cache(StatusArea)  # one per process
 
 
 class DragSource:
@@ -215,7 +197,7 @@ class DragSource:
     def __init__(self, path):
         self.events = []
         desktop_loop()
-        on_loop(lambda: self.build(path))
+        GLib.idle_add(self.build, path)
 
     def build(self, path):
         import gi
@@ -234,7 +216,7 @@ class DragSource:
         self.window.show_all()
 
     def close(self):
-        on_loop(self.window.destroy)
+        GLib.idle_add(self.window.destroy)
 
 
 class User:
@@ -247,8 +229,7 @@ class User:
         self.data, self.procs, self.servers = self.home / ".local/share/HalvarenTessary", [], []
 
     def env(self, **extra):
-        keep = ("PATH", "DISPLAY", "WAYLAND_DISPLAY", "GDK_BACKEND", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS",
-                "XDG_RUNTIME_DIR")
+        keep = "PATH DISPLAY WAYLAND_DISPLAY GDK_BACKEND XAUTHORITY DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR".split()
         return {**{k: os.environ[k] for k in keep if k in os.environ}, "HOME": str(self.home),
                 "XDG_DATA_HOME": str(self.home / ".local/share"), "XDG_CONFIG_HOME": str(self.home / ".config"),
                 "NO_AT_BRIDGE": "1", "LANG": "C.UTF-8", **extra}
@@ -277,8 +258,8 @@ class User:
         return path
 
     def program(self, name="bare", wizard=None, setup_page=None):
-        """The program alone in a prefix of its own: no shipped code, unless a wizard script is
-        given, then shipped with it, the build's bin/ and the setup page."""
+        """The program alone in a prefix of its own: no shipped code, unless a wizard script is given,
+        then shipped with it, the build's bin/ and the setup page."""
         exe = self.home / name / "bin/halvaren-tessary"
         if not exe.exists():  # a copy already running cannot be written
             exe.parent.mkdir(parents=True)
@@ -286,8 +267,8 @@ class User:
         if wizard is not None:
             share = self.home / name / "share/halvaren-tessary"
             self.write(share / "app-root/installer/bootstrap.sh", wizard)
-            shutil.copytree(Path(PROGRAM).parent.parent / "share/halvaren-tessary/bin", share / "bin")
             self.write(share / "setup.html", setup_page)
+            shutil.copytree(Path(PROGRAM).parent.parent / "share/halvaren-tessary/bin", share / "bin")
         return exe
 
     def close(self):
