@@ -10,7 +10,6 @@
 #include "base/text.h"
 #include "platform/address.h"
 #include "setup/js_string.h"
-#include "setup/line_splitter.h"
 #include "ui/navigation_policy.h"
 
 #ifdef FUZZ_js_string
@@ -30,11 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (allowNavigation(address))
     CHECK(scheme == "about" || scheme == "blob" || scheme == "data" || scheme == "file" ||
           host == "127.0.0.1" || host == "localhost");
-#elif defined(FUZZ_approot)  // approot text: a trimmed piece of valid input
-  if (!isValidUtf8(input)) return 0;
-  const std::string trimmed = trimWhiteSpace(input);
-  CHECK(input.find(trimmed) != std::string::npos && isValidUtf8(trimmed));
-  CHECK(trimWhiteSpace(trimmed) == trimmed);
 #elif defined(FUZZ_shell_quote)  // shellQuote: a POSIX word parser reads back exactly the input
   if (input.find('\0') != std::string::npos) return 0;
   wordexp_t words;
@@ -45,18 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < words.we_wordc; ++i) read += words.we_wordv[i];
   CHECK(read == input && words.we_wordc <= 2);
   wordfree(&words);
-#elif defined(FUZZ_js_string)  // jsString: a JSON parser reads back exactly the input
+#elif defined(FUZZ_js_string)    // jsString: a JSON parser reads back exactly the input
   const std::string literal = jsString(input);
   CHECK(nlohmann::json::parse(literal).get<std::string>() == (isValidUtf8(input) ? input : ""));
-#elif defined(FUZZ_lines)  // line splitter: any chunking gives the same lines and the same bytes
-  if (size == 0) return 0;
-  std::string whole, chunked, rest;
-  LineSplitter one, many;
-  one.feed(std::string_view(input).substr(1), [&](std::string_view l) { (whole += l) += '|'; });
-  for (size_t at = 1, step = data[0] % 7 + 1; at < size; at += step)
-    many.feed(std::string_view(input).substr(at, step),
-              [&](std::string_view l) { (chunked += l) += '|'; });
-  CHECK(whole == chunked && one.pending() == many.pending());
 #endif
   return 0;
 }
