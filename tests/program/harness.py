@@ -1,7 +1,6 @@
-"""What every program-level test stands on: the built program started as a new user starts it, in a
-home of its own, on the display and session bus of the test command (xvfb-run, dbus-run-session);
-loopback servers, a desktop's status area and a drag source in this very process; and the check
-that a test leaves no process behind."""
+"""What every program-level test stands on: the built program started as a new user would, in a home
+of its own, on the test command's display and bus; loopback servers, a status area and a drag
+source in this very process; and the check that a test leaves no process behind."""
 import contextlib, ctypes, functools, http.server, json, os, shutil, signal, subprocess, sys, tempfile, threading, time
 import unittest
 from pathlib import Path
@@ -35,6 +34,15 @@ def alive(pid):
         return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
 
 
+def children():
+    """The live children of this process, the dead ones reaped."""
+    with contextlib.suppress(ChildProcessError):
+        while os.waitpid(-1, os.WNOHANG)[0]:
+            pass
+    return [sh("ps", "-o", "args=", pid).stdout.strip() for pid in sh("pgrep", "-P", os.getpid()).stdout.split()
+            if alive(pid)]
+
+
 def windows(title, visible=True):
     return sorted(sh("xdotool", "search", *(["--onlyvisible"] if visible else []), "--name", f"^{title}$",
                      env={**os.environ, "LC_ALL": "C.UTF-8"}).stdout.split())
@@ -44,10 +52,6 @@ def window(title, timeout=15):
     return (eventually(lambda: windows(title), timeout) or [None])[0]
 
 
-def no_window(title):
-    return eventually(lambda: not windows(title), 5)
-
-
 def xdo(*args):  # after "type", every word is typed
     sh("xdotool", *args)
 
@@ -55,14 +59,12 @@ def xdo(*args):  # after "type", every word is typed
 def close_request(xid):
     """What a window manager sends when the user clicks the close button."""
     x = ctypes.CDLL("libX11.so.6")
-    x.XOpenDisplay.restype, x.XInternAtom.restype = ctypes.c_void_p, ctypes.c_ulong
-    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x.XOpenDisplay.restype = ctypes.c_void_p
     display = ctypes.c_void_p(x.XOpenDisplay(None))
+    atom = lambda name: x.XInternAtom(display, name, 0)  # noqa: E731  (atoms are small numbers)
     # An XClientMessageEvent: type, serial, send_event, display, window, message type, format, data.
-    event = (ctypes.c_ulong * 24)(33, 0, 0, 0, int(xid), x.XInternAtom(display, b"WM_PROTOCOLS", 0), 32,
-                                  x.XInternAtom(display, b"WM_DELETE_WINDOW", 0))
-    x.XSendEvent(display, int(xid), 0, 0, event)
+    event = (ctypes.c_ulong * 24)(33, 0, 0, 0, int(xid), atom(b"WM_PROTOCOLS"), 32, atom(b"WM_DELETE_WINDOW"))
+    x.XSendEvent(display, ctypes.c_ulong(int(xid)), 0, ctypes.c_long(0), event)
     x.XCloseDisplay(display)
 
 
@@ -123,8 +125,7 @@ class Server(http.server.ThreadingHTTPServer):
         threading.Thread(target=self.serve_forever, daemon=True).start()
 
     def page_calls(self, kind):
-        """The setup page's calls of a kind, from the page loaded last (a killed page's last batch
-        may land after)."""
+        """The setup page's calls of a kind, from the page loaded last (a killed one's may land after)."""
         last = [value for _, k, value in self.calls if k == "page"][-1:]
         return [value for page, k, value in self.calls if k == kind and last == [page]]
 
@@ -139,20 +140,14 @@ def desktop_loop():
 
 
 class StatusArea:
-    """A desktop's status area: owns the StatusNotifierWatcher on the session bus and reads the items
-    that register as a status area does. One per process."""
-    XML = """<node><interface name="org.kde.StatusNotifierWatcher">
-<method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-<property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-<property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-<property name="ProtocolVersion" type="i" access="read"/></interface></node>"""
-    PROPS = {"IsStatusNotifierHostRegistered": ("b", True), "RegisteredStatusNotifierItems": ("as", []),
-             "ProtocolVersion": ("i", 0)}
+    """A desktop's status area on the session bus, reading the items that register as one does."""
+    XML = """<node><interface name="org.kde.StatusNotifierWatcher"><method name="RegisterStatusNotifierItem">
+<arg type="s" direction="in"/></method></interface></node>"""  # the item asks for nothing else
 
     def __init__(self):
         self.bus, self.items = Gio.bus_get_sync(Gio.BusType.SESSION), []
         self.bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(self.XML).interfaces[0],
-                                 self.on_call, lambda *a: GLib.Variant(*self.PROPS[a[-1]]), None)
+                                 self.on_call, None, None)
         self.call(("org.freedesktop.DBus", "/org/freedesktop/DBus"), "org.freedesktop.DBus.RequestName",
                   ("(su)", ("org.kde.StatusNotifierWatcher", 0)), "(u)")
         desktop_loop()
@@ -172,17 +167,15 @@ class StatusArea:
                          ("(ss)", ("org.kde.StatusNotifierItem", name)), "(v)")[0]
 
     def menu(self):
-        """The item's menu as (label, has a shortcut), "---" for a separator, once there is one."""
+        """The item's menu as (id, label, has a shortcut), "---" for a separator, once there is one."""
         with contextlib.suppress(IndexError, GLib.Error):
-            return [("---" if props.get("type") == "separator" else props["label"], "shortcut" in props)
-                    for _, props, _ in self.layout()]
-
-    def layout(self):
-        return self.call((self.items[0][0], self.prop("Menu")), "com.canonical.dbusmenu.GetLayout",
-                         ("(iias)", (0, -1, [])), "(u(ia{sv}av))")[1][2]
+            layout = self.call((self.items[0][0], self.prop("Menu")), "com.canonical.dbusmenu.GetLayout",
+                               ("(iias)", (0, -1, [])), "(u(ia{sv}av))")[1][2]
+            return [(entry, "---" if props.get("type") == "separator" else props["label"], "shortcut" in props)
+                    for entry, props, _ in layout]
 
     def click(self, label):
-        entry = next(entry for entry, props, _ in self.layout() if props.get("label") == label)
+        entry = next(entry for entry, text, _ in self.menu() if text == label)
         self.call((self.items[0][0], self.prop("Menu")), "com.canonical.dbusmenu.Event",
                   ("(isvu)", (entry, "clicked", GLib.Variant("i", 0), 0)), "()")
 
@@ -191,8 +184,7 @@ status_area = functools.cache(StatusArea)  # one per process
 
 
 class DragSource:
-    """Another program's window at the screen's top right from which a file is dragged, as from a
-    file manager; `events` says how far each drag got on its side."""
+    """A file manager's window to drag a file from; `events` says how far each drag got on its side."""
 
     def __init__(self, path):
         self.events = []
@@ -220,8 +212,7 @@ class DragSource:
 
 
 class User:
-    """Someone who has never run the program, and everything started for them, which `close`
-    stops. Orphans of the program become children of this process, so that none escapes."""
+    """Someone who has never run the program; orphans of what is started for them become ours."""
 
     def __init__(self):
         ctypes.CDLL(None).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
@@ -258,8 +249,7 @@ class User:
         return path
 
     def program(self, name="bare", wizard=None, setup_page=None):
-        """The program alone in a prefix of its own: no shipped code, unless a wizard script is given,
-        then shipped with it, the build's bin/ and the setup page."""
+        """The program in a prefix of its own, shipping no code, or a wizard, the build's bin/ and a setup page."""
         exe = self.home / name / "bin/halvaren-tessary"
         if not exe.exists():  # a copy already running cannot be written
             exe.parent.mkdir(parents=True)
@@ -279,18 +269,9 @@ class User:
         for server in self.servers:
             server.shutdown()
             server.server_close()
-
-        def left():
-            with contextlib.suppress(ChildProcessError):
-                while os.waitpid(-1, os.WNOHANG)[0]:
-                    pass
-            return [sh("ps", "-o", "args=", pid).stdout.strip() for pid in sh("pgrep", "-P", os.getpid()).stdout.split()
-                    if alive(pid)]
         # A guardian stops what a killed program left behind within about three seconds.
-        stayed = [] if eventually(lambda: not left(), 6) else left()
-        for _ in range(20):
-            if not left():
-                break
+        stayed = [] if eventually(lambda: not children(), 6) else children()
+        while eventually(children, 0.1):
             sh("pkill", "-KILL", "-P", os.getpid())
         shutil.rmtree(self.home, ignore_errors=True)
         return stayed
@@ -313,13 +294,16 @@ class ProgramTest(unittest.TestCase):
             finally:
                 self.assertEqual(user.close(), [], "processes left behind")
 
+    def until(self, condition, timeout=10, msg=None):
+        self.assertTrue(eventually(condition, timeout), msg)
+
     def quit_promptly(self, proc, within=2.0):
         """Asks the program to quit as a logout does: it ends well, and at once."""
         start = time.monotonic()
         proc.send_signal(signal.SIGTERM)
         self.assertEqual(exit_status(proc, 10), 0, proc.log.read_text(errors="replace"))
-        self.assertLess(time.monotonic() - start, within)
-        return time.monotonic() - start
+        self.assertLess(took := time.monotonic() - start, within)
+        return took
 
 
 if __name__ == "__main__":  # harness.py --list MODULE: its test cases, for CTest

@@ -5,7 +5,7 @@ the panel's port that are not the panel."""
 import os, shlex, signal, time
 
 from harness import (PROGRAM, TITLE, DragSource, ProgramTest, alive, close_request, eventually, exit_status,
-                     no_window, sh, status_area, window, windows, xdo)
+                     sh, status_area, window, windows, xdo)
 
 PANEL = """<!doctype html><title>Panel</title><style>body{margin:0} input,div{display:block;width:600px;height:80px}
 </style><input id=t><input id=f type=file><div id=d>drop zone</div><script>
@@ -25,15 +25,13 @@ onload = () => { t.focus(); say('ready'); };</script>"""
 
 
 class RunningPanel(ProgramTest):
-    """A panel already running, with a text field, a file input and a drop zone that report to it,
-    and a status area on the bus."""
+    """A panel already running, whose page reports what reaches it, and a status area on the bus."""
 
     def setUp(self):
         super().setUp()
         self.status, self.panel = status_area(), self.user.serve(page=PANEL, status=404)
         self.status.items.clear()
-        self.app = self.user.start(PROGRAM)
-        self.window = window(TITLE)
+        self.app, self.window = self.user.start(PROGRAM), window(TITLE)
         self.assertTrue(self.window and self.reported("ready"), self.app.log.read_text())
 
     def reported(self, what, value=""):
@@ -54,21 +52,20 @@ class RunningPanel(ProgramTest):
         for keys, value in (("ctrl+a ctrl+c End ctrl+v", "hellohello"), ("ctrl+a ctrl+x", ""),
                             ("ctrl+z", "hellohello"), ("ctrl+shift+z", "")):
             self.keys(*keys.split())
-            last = lambda: [r for r in self.panel.requests if r.startswith("GET /value?")][-1]  # noqa: E731
-            self.assertTrue(eventually(lambda: last() == f"GET /value?{value} engine", 5), keys)
+            self.until(lambda: [r for r in self.panel.requests if "/value?" in r][-1] == f"GET /value?{value} engine",
+                       5, keys)
         every = windows(TITLE, visible=False)
         self.keys("ctrl+w")
-        self.assertTrue(no_window(TITLE))
+        self.until(lambda: not windows(TITLE), 5)
         headless = self.user.start(PROGRAM, DISPLAY="", WAYLAND_DISPLAY="")
         self.assertEqual(exit_status(headless, 10), 1)
         self.assertRegex(headless.log.read_text(), r"^halvaren-tessary: no graphical display.*xvfb-run")
         self.assertEqual(self.user.run(PROGRAM, "--version", DISPLAY="").stdout,
                          f"halvaren-tessary {os.environ.get('TESSARY_VERSION')}\n")
-        self.assertIn("pokazuje", self.user.run(PROGRAM, "--help", DISPLAY="").stdout)
         self.assertEqual(windows(TITLE), [], "asking for the version leaves the window alone")
         self.assertTrue(self.start_again_shows_the_window())
         self.keys("ctrl+h")
-        self.assertTrue(no_window(TITLE))
+        self.until(lambda: not windows(TITLE), 5)
         self.assertTrue(self.start_again_shows_the_window())
         self.assertEqual(windows(TITLE, visible=False), every, "never a second window")
         self.assertEqual(self.seen("GET /"), 1, "never reloaded")
@@ -76,24 +73,24 @@ class RunningPanel(ProgramTest):
         self.assertEqual(exit_status(self.app, 10), 0, self.app.log.read_text())
 
     def test_status_menu_browser_and_file_chooser_work(self):
-        self.assertEqual(eventually(self.status.menu), [("Otwórz Tessary", False), ("Panel w przeglądarce", False),
-                                                        ("---", False), ("Zakończ", False)])
+        self.assertEqual([entry[1:] for entry in eventually(self.status.menu)], [
+            ("Otwórz Tessary", False), ("Panel w przeglądarce", False), ("---", False), ("Zakończ", False)])
         self.assertEqual(self.status.prop("Title"), TITLE)
         icon = f"{self.status.prop('IconThemePath')}/hicolor/scalable/apps/{self.status.prop('IconName')}.svg"
         self.assertTrue(os.path.exists(icon), icon)
         # A default browser of the user's own that notes what it was given, and in what environment.
         u = self.user
-        browser = u.write("browser.sh", '#!/bin/sh\necho "$1$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER" >> ~/opened\n', 0o700)
+        browser = u.write("browser.sh", '#!/bin/sh\necho "$1$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER" >>~/url\n', 0o700)
         u.write(".local/share/applications/browser.desktop",
                 f"[Desktop Entry]\nType=Application\nName=B\nExec={browser} %u\nMimeType=x-scheme-handler/http;\n")
         u.write(".config/mimeapps.list", "[Default Applications]\nx-scheme-handler/http=browser.desktop\n")
         close_request(self.window)
-        self.assertTrue(no_window(TITLE))
+        self.until(lambda: not windows(TITLE), 5)
         self.status.click("Otwórz Tessary")
         self.assertEqual(window(TITLE, 5), self.window)
         self.status.click("Panel w przeglądarce")
-        opened = u.home / "opened"
-        self.assertTrue(eventually(lambda: opened.exists() and opened.read_text() == "http://127.0.0.1:8477/\n"))
+        opened = u.home / "url"
+        self.until(lambda: opened.exists() and opened.read_text() == "http://127.0.0.1:8477/\n")
         # The file input, clicked as a user does: one chooser per request; a link gives its file.
         (u.write("rec/sesja 1.bin", "x" * 1234).parent / "link.bin").symlink_to(u.home / "rec/sesja 1.bin")
 
@@ -104,7 +101,7 @@ class RunningPanel(ProgramTest):
         xdo("sleep", 0.6, "key", "Return")
         self.assertTrue(self.reported("chosen", "sesja%201.bin%3A1234"))
         chooser("Escape")
-        self.assertTrue(no_window("Wybierz nagranie sesji"))
+        self.until(lambda: not windows("Wybierz nagranie sesji"), 5)
         self.keys("F2")
         self.assertTrue(self.reported("files", "1"), "cancelling keeps what was chosen")
         self.status.click("Zakończ")
@@ -120,23 +117,23 @@ class RunningPanel(ProgramTest):
                 *[a for x in (250, 270, 290, 300) for a in ("mousemove", "--window", self.window, x, y, "sleep", 0.3)],
                 "mouseup", 1, "sleep", 0.5)
         # How far the drags got: begun on their side, over the page, into its zone; the page stays.
-        self.assertTrue(eventually(lambda: source.events == ["drag-begin", "drag-end"] * 2, 5), source.events)
+        self.until(lambda: source.events == ["drag-begin", "drag-end"] * 2, 5, source.events)
         self.assertTrue(self.reported("over"), "the drags never reached the page")
         self.assertTrue(self.reported("dropped"), "the page's drop zone did not get its drop")
         self.keys("F2")
         self.assertTrue(self.reported("files", "0"), "the page no longer answers")
         self.assertEqual((self.seen("GET /"), self.seen("POST /left")), (1, 0), "the page was replaced")
         # Downloads started together ask where to save in turn; only a finished one leaves a file.
-        (u.home / "saved").mkdir()
+        (saved := u.home / "saved").mkdir()
         self.keys("F3", "F3", "F4")
         for name in ("a.bin", "", "slow.bin"):
             dialog = window("Zapisz plik", 10)
             self.assertEqual(windows("Zapisz plik"), [dialog], "one dialog at a time")
-            xdo("windowfocus", "--sync", dialog, "key", "ctrl+a", "type", "--delay", 10, name and u.home / "saved" / name)
+            xdo("windowfocus", "--sync", dialog, "key", "ctrl+a", "type", "--delay", 10, name and saved / name)
             xdo("sleep", 0.5, "key", "Return" if name else "Escape")
-            self.assertTrue(eventually(lambda: dialog not in windows("Zapisz plik"), 5))
-        a = u.home / "saved/a.bin"
-        self.assertTrue(eventually(lambda: a.exists() and a.read_bytes() == bytes(i % 251 for i in range(300000))))
+            self.until(lambda: dialog not in windows("Zapisz plik"), 5)
+        a = saved / "a.bin"
+        self.until(lambda: a.exists() and a.read_bytes() == bytes(i % 251 for i in range(300000)))
         self.keys("ctrl+q")  # during the slow one
         self.assertEqual(exit_status(self.app, 10), 0)
         self.assertEqual(sorted(str(p.relative_to(u.home)) for p in u.home.rglob("*.bin*")), ["saved/a.bin"],
@@ -145,8 +142,7 @@ class RunningPanel(ProgramTest):
 
 
 class Backend(ProgramTest):
-    """Installed code, in a folder whose name a shell must not run, whose uv stand-in serves the panel
-    from a child, as uv runs the server."""
+    """Installed code, in a folder a shell must not run, whose uv serves the panel from a child."""
     ROOT = "my code'; touch pwned; '"
     UV = """#!/bin/bash
 echo "uv stand-in: $* in $PWD$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER"
@@ -160,21 +156,21 @@ wait
     def setUp(self):
         super().setUp()
         u = self.user
-        u.write(f"{self.ROOT}/.venv/bin/tessary", "")
-        u.write(".local/share/HalvarenTessary/approot", f"{u.home}/{self.ROOT}\n")
+        for name, text in ((f"{self.ROOT}/.venv/bin/tessary", ""), (".local/share/HalvarenTessary/approot",
+                           f"{u.home}/{self.ROOT}\n"), ("site/index.html", "<script>onload=()=>fetch('b')</script>")):
+            u.write(name, text)
         u.write(".local/bin/uv", self.UV, 0o700)
-        u.write("site/index.html", "<!doctype html><title>Panel</title><script>onload = () => fetch('beacon')</script>")
         self.log = u.write(".local/share/HalvarenTessary/native-shell.log", "output of an earlier start\n")
 
     def panels(self):
-        return self.log.read_text().count('"GET /beacon HTTP')
+        return self.log.read_text().count('"GET /b HTTP')
 
     def run_backend(self, terminal=False, **env):
         """Starts the program, from a terminal when asked, until the panel shows; uv's and the server's pids."""
-        exe = self.user.program()
-        self.app = self.user.start(*["script", "-qefc", f"exec {shlex.quote(str(exe))}", "/dev/null"] if terminal
-                                   else [exe], **env)
-        self.assertTrue(eventually(self.panels, 20), self.app.log.read_text() + self.log.read_text())
+        exe = str(self.user.program())
+        argv = ["script", "-qefc", f"exec {shlex.quote(exe)}", "/dev/null"] if terminal else [exe]
+        self.app = self.user.start(*argv, **env)
+        self.until(self.panels, 20, self.app.log.read_text() + self.log.read_text())
         return self.pids()
 
     def pids(self):
@@ -189,9 +185,9 @@ wait
         self.assertNotIn("earlier start", self.log.read_text(), "emptied at the start")
         program = sh("pgrep", "-P", self.app.pid, "-x", "halvaren-tessar").stdout.strip()
         sh("pkill", "-KILL", "-P", program, "WebKitWebProc")
-        self.assertTrue(eventually(lambda: self.panels() == 2), "the panel is back after the engine died")
+        self.until(lambda: self.panels() == 2, msg="the panel is back after the engine died")
         os.kill(server, signal.SIGKILL)  # uv ends with its server: the backend is gone
-        self.assertTrue(eventually(lambda: self.panels() == 3, 20), "the panel is back after the backend died")
+        self.until(lambda: self.panels() == 3, 20, "the panel is back after the backend died")
         self.assertEqual(self.log.read_text().count("uv stand-in: run tessary serve"), 2, "both runs in the log")
         self.assertFalse(alive(uv))
         uv, server = self.pids()
@@ -204,65 +200,63 @@ wait
     def test_ignoring_the_polite_stop_is_killed_after_three_seconds(self):
         uv, server = self.run_backend(STUBBORN="1")
         self.assertGreater(self.quit_promptly(self.app, within=4.0), 2.9)
-        self.assertTrue(eventually(lambda: not alive(uv) and not alive(server), 1))
+        self.until(lambda: not alive(uv) and not alive(server), 1)
 
     def test_outlives_no_program_killed_outright(self):
         uv, server = self.run_backend()
         self.app.kill()
-        self.assertTrue(eventually(lambda: not alive(uv) and not alive(server), 4))
+        self.until(lambda: not alive(uv) and not alive(server), 4)
 
 
-# Sends the page calls to the test's recorder in batches, one at a time so that they arrive in
-# order, each tagged with this load of the page; a reloaded page starts over.
+# Sends the page calls to the test's recorder in batches, each after the one before so that they
+# arrive in order, tagged with this load of the page; a reloaded page starts over.
 RECORDER = """<!doctype html><title>Recorder setup page</title><script>
 const id = Math.random().toString(36).slice(2);
-let batch = [], sending = false, timer = null;
-const send = () => {
-  timer = null;
-  if (sending || !batch.length) return;
-  sending = true;
-  const body = JSON.stringify({page: id, calls: batch.splice(0)});
-  fetch('http://127.0.0.1:8478/calls', {method: 'POST', mode: 'no-cors', body}).finally(() => { sending = false; send(); });
-};
-const record = (kind, value) => { batch.push([kind, value]); timer ??= setTimeout(send, 30); };
+let batch = [], sent = Promise.resolve();
+const send = (body = JSON.stringify({page: id, calls: batch.splice(0)})) =>
+  sent = sent.finally(() => fetch('http://127.0.0.1:8478/calls', {method: 'POST', mode: 'no-cors', body}));
+const record = (kind, value) => batch.push([kind, value]) === 1 && setTimeout(send, 30);
 const wrLog = (line) => record('log', line), wrDone = () => record('done', ''), wrFail = (text) => record('fail', text);
 record('page', id);</script>"""
-
-
-FAILED = ("Zajrzyj do dziennika: {data}/setup.log. Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) "
-          "albo użyć ./install.sh z paczki.")
+FAILED = ("Zajrzyj do dziennika: {data}/setup.log. Możesz też uruchomić kreator ponownie (zamknij i otwórz "
+          "aplikację) albo użyć ./install.sh z paczki.")
 
 
 class Wizard(ProgramTest):
-    """A first run whose shipped wizard is the test's, and whose setup page sends every call to a
-    recorder on port 8478."""
+    """A first run of the test's wizard, with a setup page that sends its calls to port 8478."""
 
     def first_run(self, user, wizard):
         return user.program("prefix", wizard, RECORDER), user.serve(port=8478)
 
     def test_every_line_reaches_the_log_byte_for_byte_and_the_page_in_order(self):
         u = self.user
-        # Lines that test the engine's reading of the escapes, 100000 numbered ones (one not UTF-8,
-        # one with a NUL), a last one without a line feed, and a failure.
+        # Escapes for the engine to read, 100000 numbered lines (one not UTF-8, one with a NUL, one
+        # longer than a pipe holds), a last one without a line feed, and a failure.
         escapes = ["quote \" backslash \\ solidus / </script>", "tab\there, bell\a and escape \x1b[0m",
                    "\u2028 and \u2029 zażółć \U0001F600", "'single' `back` $(dollar)", ""]
         exe, recorder = self.first_run(u, "echo err >&2\nprintf '%s\\n' " + " ".join(map(shlex.quote, escapes)) +
                                        '\npython3 "$(dirname "$0")/lines.py"\nexit 3\n')
         u.write("prefix/share/halvaren-tessary/app-root/installer/lines.py", """import sys
 for i in range(1, 100000):
-    sys.stdout.buffer.write(b'\\xff\\xfe bad\\n' if i == 500 else b'nul \\0\\n' if i == 600 else
-                            (f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())
+    sys.stdout.buffer.write(b'\\xff\\xfe bad\\n' if i == 500 else b'nul \\0\\n' if i == 600 else b'y' * 200000 + b'\\n'
+                            if i == 700 else (f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())
 sys.stdout.buffer.write(b'last')""")
         u.write(".local/share/HalvarenTessary/setup.log", "a stale log")
+        # An earlier install in the way: a read-only script, a link out of the tree, a folder where a file goes.
+        old, shipped = u.data / "app", u.home / "prefix/share/halvaren-tessary/app-root"
+        u.write(old / "installer/bootstrap.sh", "old and longer", 0o444)
+        (old / "installer/lines.py").symlink_to(u.write("outside", "not ours"))
+        u.write(old / ".venv/bin/tessary", "made by the wizard")
+        u.write(old / "extra/in-the-way", "")
+        u.write(shipped / "extra", "")  # cannot replace the folder: the copy carries on
         printed = [line.encode() for line in ["err", *escapes]] + [
-            b"\xff\xfe bad" if i == 500 else b"nul \0" if i == 600 else (f"w {i} ł\r" if i % 7 == 0 else f"w {i}")
-            .encode() for i in range(1, 100000)]
+            b"\xff\xfe bad" if i == 500 else b"nul \0" if i == 600 else b"y" * 200000 if i == 700 else
+            (f"w {i} ł\r" if i % 7 == 0 else f"w {i}").encode() for i in range(1, 100000)]
         lines = [line.decode() for line in printed if line != b"\xff\xfe bad"]  # the last fragment: log only
         app = u.start(exe)
-        # The engine's content process dies while the lines stream in: the page comes back and gets
-        # every call again, in order, then those still to come. The engine may hold a spare content
-        # process beside the page's: kill until the page is loaded again.
-        self.assertTrue(eventually(lambda: len(recorder.page_calls("log")) > 100, 30), app.log.read_text())
+        # The content process dies while the lines stream in: the page comes back with every call
+        # again, in order, then the rest. Kill until it is reloaded: the engine may hold a spare one.
+        self.until(lambda: len(recorder.page_calls("log")) > 100, 30, app.log.read_text())
         before = sh("ps", "-o", "pid=,comm=", "--ppid", app.pid).stdout
         reloaded = lambda: [kind for _, kind, _ in recorder.calls].count("page") > 1  # noqa: E731
         for _ in range(3):
@@ -270,7 +264,10 @@ sys.stdout.buffer.write(b'last')""")
                 eventually(lambda: sh("pkill", "-KILL", "-P", app.pid, "WebKitWebProc").returncode == 0)
                 eventually(reloaded, 4)
         self.assertTrue(reloaded(), "the page was not loaded again; the program's children were:\n" + before)
-        self.assertTrue(eventually(lambda: recorder.page_calls("fail"), 90), app.log.read_text())
+        self.until(lambda: recorder.page_calls("fail"), 90, app.log.read_text())
+        merged = ((u.home / "outside").read_text(), (old / "installer/lines.py").is_symlink(),
+                  (old / "installer/bootstrap.sh").stat().st_mode & 0o7777, (old / ".venv/bin/tessary").read_text())
+        self.assertEqual(merged, ("not ours", False, 0o755, "made by the wizard"), "merged over the earlier one")
         self.assertTrue((u.data / "setup.log").read_bytes() == b"".join(l + b"\n" for l in printed) + b"last",
                         "setup.log differs")
         got = recorder.page_calls("log")
@@ -281,26 +278,26 @@ sys.stdout.buffer.write(b'last')""")
         self.assertFalse((u.data / "native-shell.log").exists(), "no backend")
         self.quit_promptly(app)
 
+    MISBEHAVING = [  # what the wizard does, its script, the log, the page's lines and its ending
+        ("killed by a signal", "echo before\nkill -9 $$\n", b"before\n", ["before"], FAILED),
+        ("10 MB, no line feed", "head -c 10485760 /dev/zero | tr '\\0' x\nexit 1\n", b"x" * (10 << 20), [], FAILED),
+        ("closes its output and runs on", "echo bye\nexec >&- 2>&-\nsleep 2\nexit 1\n", b"bye\n", ["bye"], FAILED),
+        ("ends well without recording the code", "echo done\n", b"done\n", ["done"],
+         "Kreator zakończył się bez zapisania pliku {data}/approot. Zajrzyj do dziennika: {data}/setup.log."),
+        ("the data folder cannot be made", "echo never\n", b"", [],
+         "Nie udało się uruchomić kreatora: Failed to change to directory “{data}/app” (Not a directory)"),
+        ("quitting during the wizard", "echo working\nsleep 3\n", b"working\n", ["working"], None)]
+
     def test_misbehaving_wizards_end_in_the_page(self):
-        """The log holds every byte, the page every line and the ending; no backend is started, the
-        window answers and quitting is prompt."""
-        for fault, script, log, lines, ending in [
-                ("killed by a signal", "echo before\nkill -9 $$\n", b"before\n", ["before"], FAILED),
-                ("10 MB without a line feed", "head -c 10485760 /dev/zero | tr '\\0' x\nexit 1\n", b"x" * (10 << 20), [],
-                 FAILED),
-                ("closes its output and runs on", "echo bye\nexec >&- 2>&-\nsleep 2\nexit 1\n", b"bye\n", ["bye"], FAILED),
-                ("ends well without recording the code", "echo done\n", b"done\n", ["done"],
-                 "Kreator zakończył się bez zapisania pliku {data}/approot. Zajrzyj do dziennika: {data}/setup.log."),
-                ("the data folder cannot be made", "echo never\n", b"", [],
-                 "Nie udało się uruchomić kreatora: Failed to change to directory “{data}/app” (Not a directory)"),
-                ("quitting during the wizard", "echo working\nsleep 3\n", b"working\n", ["working"], None)]:
+        """The log holds every byte, the page every line and the ending; no backend; a prompt quit."""
+        for fault, script, log, lines, ending in self.MISBEHAVING:
             with self.row(fault) as u:
                 exe, recorder = self.first_run(u, script)
                 if "data folder" in fault:
                     u.write(".local/share/HalvarenTessary", "a file")
                 app = u.start(exe)
-                self.assertTrue(eventually(lambda: recorder.page_calls("fail" if ending else "log") and
-                                           recorder.page_calls("log") == lines, 30))
+                calls = recorder.page_calls
+                self.until(lambda: calls("fail" if ending else "log") and calls("log") == lines, 30)
                 self.assertEqual(recorder.page_calls("fail"), [ending.format(data=u.data)] if ending else [])
                 self.assertTrue(log == ((u.data / "setup.log").read_bytes() if u.data.is_dir() else b""), "the log")
                 self.assertTrue(not ending or exit_status(u.start(exe), 15) == 0, "the window answers")
@@ -313,16 +310,16 @@ sys.stdout.buffer.write(b'last')""")
 NAVIGATING = """<!doctype html><title>Panel</title><body><script>
 const kinds = ['link', 'location', 'form', 'frame', 'open', 'blank', 'meta', 'redirect', 'percent'];
 const step = Number(new URLSearchParams(location.search).get('step') || 0), kind = kinds[step % 9];
-const to = ['http://127.0.0.2:8478/', 'http://localhost:8478/'][Math.floor(step / 9)] + `land?kind=${kind}&next=${step + 1}`;
-const a = document.body.appendChild(document.createElement('a'));
+const to = ['http://127.0.0.2:8478/', 'http://localhost:8478/'][step / 9 | 0] + `land?kind=${kind}&next=${step + 1}`;
+const add = (tag) => document.body.appendChild(document.createElement(tag)), a = add('a');
 if (window.top !== window) {
 } else if (step >= 18) {
   fetch('/done');
 } else {
   if (kind === 'link') { a.href = to; a.click(); }
   if (kind === 'location') location.href = to;
-  if (kind === 'form') Object.assign(document.body.appendChild(document.createElement('form')), {method: 'post', action: to}).submit();
-  if (kind === 'frame') document.body.appendChild(document.createElement('iframe')).src = to;
+  if (kind === 'form') Object.assign(add('form'), {method: 'post', action: to}).submit();
+  if (kind === 'frame') add('iframe').src = to;
   if (kind === 'open') window.open(to);
   if (kind === 'blank') { a.href = to; a.target = '_blank'; a.click(); }
   if (kind === 'meta') location.href = '/meta?to=' + encodeURIComponent(to) + '&next=' + (step + 1);
@@ -345,7 +342,7 @@ class Navigation(ProgramTest):
         app = u.start(PROGRAM)
         self.assertTrue(window(TITLE), app.log.read_text())
         shown = windows(".*")
-        self.assertTrue(eventually(lambda: "GET /done engine" in panel.requests, 60), panel.requests[-5:])
+        self.until(lambda: "GET /done engine" in panel.requests, 60, panel.requests[-5:])
         self.assertEqual(windows(".*"), shown, "no new window")
         self.assertEqual(remote.requests, [])
         self.assertEqual([r.split()[0] + "=" + r.split("kind=")[1].split("&")[0] for r in local.requests],
@@ -356,33 +353,30 @@ class Navigation(ProgramTest):
 
 class Listeners(ProgramTest):
     def test_listeners_that_are_not_the_panel_leave_the_program_working(self):
-        """Each counts as no panel (here: the alert of a program that ships no code); the window is
-        paper-coloured meanwhile, the program answers a second start, and quits at once during the
-        probe and during the alert."""
+        """Each is no panel (here: the alert of a program that ships no code); the window is paper-coloured
+        meanwhile, answers a second start, and quits at once during the probe and during the alert."""
         for fault in ("answers too late", "another user's server", "quit during the probe"):
             with self.row(fault) as u:
                 if fault == "another user's server":
                     if os.getuid() != 0:
                         self.skipTest("only root can start a server as another user (CI runs as root)")
-                    theirs = u.start("setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "/usr/bin/python3",
-                                     "-u", "-m", "http.server", "--bind", "127.0.0.1", 8477, cwd="/")
-                    self.assertTrue(eventually(lambda: "Serving" in theirs.log.read_text()))
+                    theirs = u.start("setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                     "/usr/bin/python3", "-u", "-m", "http.server", "-b", "127.0.0.1", 8477, cwd="/")
+                    self.until(lambda: "Serving" in theirs.log.read_text())
                 else:
                     late = u.serve(delay=1.5 if fault == "answers too late" else 60)
                 app = u.start(u.program())
                 self.assertTrue(window(TITLE), app.log.read_text())
-                if fault == "quit during the probe":
-                    self.quit_promptly(app)
-                    continue
                 if fault == "answers too late":  # the window's width, and its colour in the middle and two corners
                     pixels = ("import", "-window", window(TITLE), "-depth", 8, "-format",
                               "%w %[hex:p{640,420}] %[hex:p{64,756}] %[hex:p{1216,798}]", "info:")
-                    self.assertTrue(eventually(lambda: sh(*pixels).stdout == "1280 FAFAF7 FAFAF7 FAFAF7", 1),
-                                    "paper colour until the panel shows: " + sh(*pixels).stdout)
-                self.assertTrue(window("Brak dołączonego kodu"), app.log.read_text())
-                self.assertEqual(exit_status(u.start(u.program()), 15), 0, "the window answers")
+                    self.until(lambda: sh(*pixels).stdout == "1280 FAFAF7 FAFAF7 FAFAF7", 1,
+                               "paper colour until the panel shows: " + sh(*pixels).stdout)
+                if fault != "quit during the probe":
+                    self.assertTrue(window("Brak dołączonego kodu"), app.log.read_text())
+                    self.assertEqual(exit_status(u.start(u.program()), 15), 0, "the window answers")
                 self.quit_promptly(app)
                 if fault == "answers too late":
                     self.assertEqual(late.requests, ["GET / probe"])
-                else:
+                elif fault == "another user's server":
                     self.assertNotIn("GET", theirs.log.read_text(), "another user's server is never asked")
