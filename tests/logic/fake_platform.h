@@ -1,6 +1,5 @@
-// A deterministic platform for the logic tests: a manual clock and main queue, and one
-// transcript of what the program asks of the desktop and the system, in order, with the
-// test's folder written "~". Files stay real, in that folder.
+// A deterministic platform: a manual clock and main queue, and one transcript of what the program
+// asks of the desktop and the system, in order, the test's folder written "~" (files are real).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,11 +17,7 @@ struct Transcript {
   std::string dir;
   Strings lines;
   void operator()(std::string line) {
-    std::string escaped = dir;  // as a page script's string literal has it
-    for (size_t at = 0; (at = escaped.find('/', at)) != std::string::npos; at += 2)
-      escaped.insert(at, "\\");
-    for (const std::string& d : {dir, escaped})
-      for (size_t at; (at = line.find(d)) != std::string::npos;) line.replace(at, d.size(), "~");
+    for (size_t at; (at = line.find(dir)) != std::string::npos;) line.replace(at, dir.size(), "~");
     lines.push_back(std::move(line));
   }
   Strings take() { return std::exchange(lines, {}); }
@@ -64,7 +59,6 @@ struct FakeChild final : platform::ChildProcess {
 };
 
 struct Fake final : platform::Desktop, platform::System {
-  // Desktop.
   void installMenuBar(std::vector<platform::Menu> m) override { menus = std::move(m); }
   std::unique_ptr<platform::Window> createWindow(const platform::WindowSpec& s) override {
     char line[160];
@@ -92,7 +86,6 @@ struct Fake final : platform::Desktop, platform::System {
   void openInBrowser(const std::string& url) override { log("browser " + url); }
   void quit() override { log("quit"); }
 
-  // System.
   struct Scheduled {
     double when, interval;  // interval 0: once
     std::function<void()> work;
