@@ -76,6 +76,30 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/linux/environment.cpp | the backend started with the toolkit's settings
 -   for (const auto& name : added()) environment =
 +   for (const auto& name : std::vector<std::string>()) environment =
+@ src/platform/files.cpp | a FIFO approot opened blocking
+- O_RDONLY | O_NONBLOCK | O_CLOEXEC
++ O_RDONLY | O_CLOEXEC
+@ src/ui/window.cpp | a crash loop given one more reload
+-   if (withinLimit(contentCrashes_, 2, 60.0))
++   if (withinLimit(contentCrashes_, 3, 60.0))
+@ src/backend/backend_launch.cpp | a restart that empties the log
+-   startBackend(/*emptyLog=*/false);
++   startBackend(/*emptyLog=*/true);
+@ src/platform/linux/gtk_window.cpp | a drop outside the page's zones followed
+-     if (self->isDropped(request ? webkit_uri_request_get_uri(request) : nullptr)) {
++     if (false) {
+@ src/platform/linux/system.cpp | a listener of another user accepted
+-   return owned == false;
++   return owned == false && false;
+@ src/ui/file_chooser.cpp | downloads started together asked all at once
+-   if (downloads_.size() == 1) askWhereToSave();
++   askWhereToSave();
+@ src/platform/linux/process.cpp | a wizard killed by a signal taken as a success
+-   if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
++   if (WIFSIGNALED(waitStatus)) return 0;
+@ src/platform/linux/desktop.cpp | a logout waiting for the alert's OK
+-     if (modal_) gtk_dialog_response(modal_, GTK_RESPONSE_DELETE_EVENT);
++     (void)modal_;
 TABLE
 
 mapfile -t heads < <(grep -n '^@ ' <<<"$faults")
@@ -113,6 +137,10 @@ PY
     verdict="MISSED"
   else
     verdict="caught by $(grep -m1 -oE '^[[:space:]]+[0-9]+ - [^ ]+' "$work/mutation-$n.log" | awk '{print $3}')"
+    # A program-level run names its failing case itself (the Wayland run holds several).
+    case=$(grep -m1 -oE '^(FAIL|ERROR): test_[a-z_0-9]+ \(test_[a-z]+\.[A-Za-z]+' "$work/mutation-$n.log" |
+      sed -E 's/^[A-Z]+: (test_[a-z_0-9]+) \(test_[a-z]+\.([A-Za-z]+)/\2.\1/' || true)
+    [ -z "$case" ] || [[ $verdict == *"$case" ]] || verdict+=" ($case)"
   fi
   cp "$root/$file" "$work/tree/$file"
   results+=("$(printf '%2d  %-55s %s' "$n" "$what" "$verdict")")
