@@ -33,7 +33,7 @@ class Desktop:
         self.dir = tempfile.mkdtemp(prefix="tessary-bench-")
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
-                                      "1600x1000x24", "-nolisten", "tcp"], pass_fds=[write],
+                                      "1600x1000x24", "-nolisten", "tcp", "-noreset"], pass_fds=[write],
                                      stderr=subprocess.DEVNULL)
         os.close(write)
         self.display = ":" + os.read(read, 64).decode().strip()

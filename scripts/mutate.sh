@@ -132,7 +132,7 @@ PY
   verdict="caught"
   if ! cmake --build "$work/build" -j"$(nproc)" >"$work/build.log" 2>&1; then
     verdict="caught (does not build)"
-  elif (cd "$work/build" && xvfb-run -a -s "-screen 0 1600x1000x24" dbus-run-session -- \
+  elif (cd "$work/build" && xvfb-run -a -s "-screen 0 1600x1000x24 -noreset" dbus-run-session -- \
       ctest --stop-on-failure -j"$(nproc)" >"$work/mutation-$n.log" 2>&1); then
     verdict="MISSED"
   else

@@ -25,5 +25,7 @@ cmake --build build-fuzz -j"$(nproc)" --target fuzz_navigation fuzz_shell_quote 
 echo "== All tiers"
 bash scripts/build.sh build
 cd build
-xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" dbus-run-session -- \
+# -noreset: Xvfb otherwise resets when its last client leaves, and a program starting then
+# finds no display.
+xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp -noreset" dbus-run-session -- \
   ctest --output-on-failure
