@@ -271,7 +271,9 @@ class User:
             server.server_close()
         # A guardian stops what a killed program left behind within about three seconds.
         stayed = [] if eventually(lambda: not children(), 6) else children()
-        while eventually(children, 0.1):
+        for _ in range(20):  # bounded: one stuck in the kernel must not hang the suite
+            if not eventually(children, 0.1):
+                break
             sh("pkill", "-KILL", "-P", os.getpid())
         shutil.rmtree(self.home, ignore_errors=True)
         return stayed

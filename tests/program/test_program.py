@@ -52,8 +52,8 @@ class RunningPanel(ProgramTest):
         for keys, value in (("ctrl+a ctrl+c End ctrl+v", "hellohello"), ("ctrl+a ctrl+x", ""),
                             ("ctrl+z", "hellohello"), ("ctrl+shift+z", "")):
             self.keys(*keys.split())
-            self.until(lambda: [r for r in self.panel.requests if "/value?" in r][-1] == f"GET /value?{value} engine",
-                       5, keys)
+            self.until(lambda: [r for r in self.panel.requests if "/value?" in r][-1:] ==
+                       [f"GET /value?{value} engine"], 5, keys)
         every = windows(TITLE, visible=False)
         self.keys("ctrl+w")
         self.until(lambda: not windows(TITLE), 5)
@@ -298,7 +298,7 @@ sys.stdout.buffer.write(b'last')""")
                 app = u.start(exe)
                 calls = recorder.page_calls
                 self.until(lambda: calls("fail" if ending else "log") and calls("log") == lines, 30)
-                self.assertEqual(recorder.page_calls("fail"), [ending.format(data=u.data)] if ending else [])
+                self.assertEqual(calls("fail"), [ending.format(data=u.data)] if ending else [])
                 self.assertTrue(log == ((u.data / "setup.log").read_bytes() if u.data.is_dir() else b""), "the log")
                 self.assertTrue(not ending or exit_status(u.start(exe), 15) == 0, "the window answers")
                 self.quit_promptly(app)
@@ -366,9 +366,9 @@ class Listeners(ProgramTest):
                 else:
                     late = u.serve(delay=1.5 if fault == "answers too late" else 60)
                 app = u.start(u.program())
-                self.assertTrue(window(TITLE), app.log.read_text())
+                self.assertTrue(shown := window(TITLE), app.log.read_text())
                 if fault == "answers too late":  # the window's width, and its colour in the middle and two corners
-                    pixels = ("import", "-window", window(TITLE), "-depth", 8, "-format",
+                    pixels = ("import", "-window", shown, "-depth", 8, "-format",
                               "%w %[hex:p{640,420}] %[hex:p{64,756}] %[hex:p{1216,798}]", "info:")
                     self.until(lambda: sh(*pixels).stdout == "1280 FAFAF7 FAFAF7 FAFAF7", 1,
                                "paper colour until the panel shows: " + sh(*pixels).stdout)
