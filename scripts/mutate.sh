@@ -44,8 +44,8 @@ read -r -d '' faults <<'TABLE' || true
 -   return trimWhiteSpace(*text);
 +   return std::string(*text);
 @ src/application/app_delegate.cpp | a code root without its command taken as installed
--   } else if (readyRoot(locations_.approotFile)) {
-+   } else if (readCodeRoot(locations_.approotFile)) {
+-   const auto root = readyRoot(locations_.approotFile);
++   const auto root = readCodeRoot(locations_.approotFile);
 @ src/ui/navigation_policy.cpp | a host that only starts with the loopback address allowed
 -   return host == "127.0.0.1" || host == "localhost";
 +   return host.rfind("127.0.0.1", 0) == 0 || host == "localhost";
@@ -100,6 +100,16 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/linux/desktop.cpp | a logout waiting for the alert's OK
 -     if (modal_) gtk_dialog_response(modal_, GTK_RESPONSE_DELETE_EVENT);
 +     (void)modal_;
+@ src/application/app_delegate.cpp | an upgrade's stamp ignored
+-   if (root && !installedCodeOutdated(locations_, *root)) {
++   if (root) {
+@ src/setup/install.cpp | the list of installed files recorded before the copy ends
+-   platform::copyTree(*l.bundledRoot, l.installedRoot);
++   if (auto s = platform::listFiles(*l.bundledRoot)) platform::replaceFile(l.installedListFile, recordText(*s));
++   platform::copyTree(*l.bundledRoot, l.installedRoot);
+@ src/platform/files.cpp | an upgrade's removal let out of the installed tree
+-     if (names.back().empty() || names.back() == "." || names.back() == "..") return;
++     if (names.back().empty()) return;
 TABLE
 
 mapfile -t heads < <(grep -n '^@ ' <<<"$faults")

@@ -2,6 +2,7 @@
 #include "application/app_delegate.h"
 
 #include "backend/ready_root.h"
+#include "setup/install.h"
 
 namespace tessary {
 
@@ -21,7 +22,11 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::launchDecision(bool alive) {
   if (alive) {
     loadPanel();
-  } else if (readyRoot(locations_.approotFile)) {
+    return;
+  }
+  // A new version of the program installs its own code again before it starts it.
+  const auto root = readyRoot(locations_.approotFile);
+  if (root && !installedCodeOutdated(locations_, *root)) {
     startBackend();
   } else {
     runSetup();

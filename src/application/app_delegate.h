@@ -79,7 +79,6 @@ class AppDelegate final : public platform::ApplicationDelegate {
   std::deque<std::pair<std::string, platform::SaveAnswer>> downloads_;
   std::deque<double> contentCrashes_;
   std::deque<double> backendRestarts_;
-  bool stoppingBackend_ = false;
 
   platform::Desktop& desktop_;
   platform::System& system_;

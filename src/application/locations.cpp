@@ -23,11 +23,14 @@ Locations computeLocations(const std::string& dataHome,
   l.shellLogFile = l.appSupportDir + "/native-shell.log";
   l.setupLogFile = l.appSupportDir + "/setup.log";
   l.installedRoot = l.appSupportDir + "/app";
+  l.installedListFile = l.appSupportDir + "/app.files";
+  l.installedStampFile = l.appSupportDir + "/app.stamp";
   l.resourceDir = resourceDir;
   if (resourceDir) {
     l.bundledRoot = *resourceDir + "/app-root";
     l.bundledUVDir = *resourceDir + "/bin";
     l.bundledSetupHTML = *resourceDir + "/setup.html";
+    l.bundledStamp = *resourceDir + "/app-root.stamp";
   }
   return l;
 }

@@ -18,11 +18,17 @@ struct Locations {
   std::string shellLogFile;
   std::string setupLogFile;
   std::string installedRoot;
+  // What was installed into installedRoot from the shipped tree: its files, and its stamp once
+  // the setup wizard that followed succeeded.
+  std::string installedListFile;
+  std::string installedStampFile;
   // The program's shipped resources; absent when the program carries none.
   std::optional<std::string> resourceDir;
   std::optional<std::string> bundledRoot;
   std::optional<std::string> bundledUVDir;
   std::optional<std::string> bundledSetupHTML;
+  // The shipped tree's identity, computed by the build.
+  std::optional<std::string> bundledStamp;
 };
 
 // "<folder of the executable>/../share/halvaren-tessary", when that folder exists.

@@ -82,7 +82,7 @@ void AppDelegate::startBackend(bool emptyLog) {
 // started again, a few times at most; one that never answered, or that the program itself
 // stopped, is not.
 void AppDelegate::backendEnded() {
-  if (stoppingBackend_ || !panelLoaded || !backend) return;
+  if (!panelLoaded || !backend) return;
   backend.reset();
   if (!withinLimit(backendRestarts_, 3, 300.0)) return;
   panelLoaded = false;

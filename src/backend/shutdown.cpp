@@ -11,7 +11,6 @@ constexpr double kWaitStep = 0.1;
 void AppDelegate::stopBackendIfOwned() {
   if (!backend) return;
   if (!backend->isRunning()) return;
-  stoppingBackend_ = true;
   backend->terminate();
   const double deadline = system_.now() + kGracePeriod;
   while (backend->isRunning() && system_.now() < deadline) system_.sleep(kWaitStep);

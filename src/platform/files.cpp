@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -53,13 +54,91 @@ void createDirectories(const std::string& path) {
   fs::create_directories(path, error);
 }
 
+namespace {
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (fd >= 0 && !bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return fd >= 0;
+}
+
+}  // namespace
+
 void createEmptyFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd >= 0) ::close(fd);
 }
 
+bool sameEntry(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 void setMode(const std::string& path, unsigned mode) {
   ::chmod(path.c_str(), mode);
+}
+
+bool replaceFile(const std::string& path, std::string_view content) {
+  const std::string temporary = path + ".new";
+  ::unlink(temporary.c_str());  // a link left there is not written through
+  bool written;
+  {
+    const Fd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    written = writeAll(file.get(), content) && ::fsync(file.get()) == 0;
+  }
+  if (written && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temporary.c_str());
+  return false;
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+  ::rename(from.c_str(), to.c_str());
+}
+
+void removeFile(const std::string& path) {
+  ::unlink(path.c_str());
+}
+
+std::optional<std::vector<std::string>> listFiles(const std::string& root) {
+  std::error_code error;
+  std::vector<std::string> files;
+  for (fs::recursive_directory_iterator it(root, error), end; it != end; it.increment(error)) {
+    if (error) return std::nullopt;
+    if (!it->is_directory(error) || it->is_symlink(error))
+      files.push_back(it->path().lexically_relative(root).string());
+  }
+  if (error) return std::nullopt;
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+void removeInside(const std::string& root, std::string_view relative) {
+  std::vector<std::string> names;
+  for (size_t start = 0; start <= relative.size();) {
+    const size_t end = std::min(relative.find('/', start), relative.size());
+    names.emplace_back(relative.substr(start, end - start));
+    if (names.back().empty() || names.back() == "." || names.back() == "..") return;
+    start = end + 1;
+  }
+  // Each folder on the way is opened without following a link, so nothing outside is reached.
+  std::vector<Fd> folders;
+  folders.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  for (size_t i = 0; i + 1 < names.size() && folders.back().get() >= 0; ++i) {
+    folders.emplace_back(::openat(folders.back().get(), names[i].c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  }
+  if (folders.back().get() < 0 || ::unlinkat(folders.back().get(), names.back().c_str(), 0) != 0)
+    return;
+  for (size_t i = folders.size() - 1; i > 0; --i) {
+    if (::unlinkat(folders[i - 1].get(), names[i - 1].c_str(), AT_REMOVEDIR) != 0) return;
+  }
 }
 
 namespace {
@@ -111,14 +190,7 @@ AppendFile::~AppendFile() {
 }
 
 void AppendFile::write(std::string_view bytes) {
-  while (fd_ >= 0 && !bytes.empty()) {
-    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
+  writeAll(fd_, bytes);
 }
 
 void AppendFile::close() {

@@ -2,6 +2,7 @@
 #include "application/app_delegate.h"
 #include "base/text.h"
 #include "platform/files.h"
+#include "setup/install.h"
 #include "setup/js_string.h"
 #include "setup/line_splitter.h"
 #include "setup/setup_texts.h"
@@ -63,6 +64,7 @@ void AppDelegate::finishWizard(int status) {
         ")");
     return;
   }
+  recordInstalledStamp(locations_);
   webView->runScript("wrDone()");
   system_.postAfter(kBackendStartDelay, [this] { startBackend(); });
 }

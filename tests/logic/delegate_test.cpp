@@ -115,15 +115,6 @@ TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFive
   Strings restarts;
   for (int n = 0; n < 3; ++n) restarts.insert(restarts.end(), {kBackend, kPoll, kLoad});
   EXPECT_EQ(w.take(), restarts) << "three restarts and no fourth";
-
-  World q;
-  q.installCode();
-  q.launch(std::nullopt);
-  q.fake.advance(0.5);
-  q.fake.answer(200);
-  q.delegate.applicationWillTerminate();
-  q.fake.spawns.back().onExit(143);
-  EXPECT_EQ(q.fake.spawns.size(), 1u) << "a backend stopped by the program stays stopped";
 }
 
 // The first-run wizard's failures reach the page in the program runs; here what follows success.

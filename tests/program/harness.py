@@ -248,12 +248,15 @@ class User:
         path.chmod(mode)
         return path
 
-    def program(self, name="bare", wizard=None, setup_page=None):
-        """The program in a prefix of its own, shipping no code, or a wizard, the build's bin/ and a setup page."""
+    def program(self, name="bare", wizard=None, setup_page=None, shipped=False):
+        """The program in a prefix of its own, shipping no code, or a wizard, the build's bin/ and a setup page,
+        or all the build ships."""
         exe = self.home / name / "bin/halvaren-tessary"
         if not exe.exists():  # a copy already running cannot be written
             exe.parent.mkdir(parents=True)
             shutil.copy(PROGRAM, exe)
+        if shipped:
+            shutil.copytree(Path(PROGRAM).parent.parent / "share", self.home / name / "share", symlinks=True)
         if wizard is not None:
             share = self.home / name / "share/halvaren-tessary"
             self.write(share / "app-root/installer/bootstrap.sh", wizard)

@@ -2,10 +2,10 @@
 instance, the window, keyboard, file chooser, drops, downloads and status menu, the backend's
 supervision, the first run's wizard, the navigation rule in the real web engine, and listeners on
 the panel's port that are not the panel."""
-import os, shlex, signal, time
+import os, shlex, signal, sys, time
 
-from harness import (PROGRAM, TITLE, DragSource, ProgramTest, alive, close_request, eventually, exit_status,
-                     sh, status_area, window, windows, xdo)
+from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, alive, close_request, eventually,
+                     exit_status, sh, status_area, window, windows, xdo)
 
 PANEL = """<!doctype html><title>Panel</title><style>body{margin:0} input,div{display:block;width:600px;height:80px}
 </style><input id=t><input id=f type=file><div id=d>drop zone</div><script>
@@ -303,6 +303,32 @@ sys.stdout.buffer.write(b'last')""")
                 self.assertTrue(not ending or exit_status(u.start(exe), 15) == 0, "the window answers")
                 self.quit_promptly(app)
                 self.assertFalse((u.data / "native-shell.log").exists(), "no backend")
+
+
+class Upgrade(ProgramTest):
+    def test_a_new_version_installs_its_code_again_and_keeps_the_users_files(self):
+        """The sample backend of one build, then of a second version: a changed page and a file fewer."""
+        u = self.user
+        app, log, setup = u.data / "app", u.data / "native-shell.log", u.data / "setup.log"
+        shipped = (exe := u.program("prefix", shipped=True)).parent.parent / "share/halvaren-tessary"
+
+        def start(until):
+            [earlier.unlink(missing_ok=True) for earlier in (log, setup)]
+            proc = u.start(exe)
+            self.until(lambda: log.exists() and until in log.read_text(), 60, proc.log.read_text())
+            self.quit_promptly(proc, within=4.0)
+            return setup.read_text() if setup.exists() else None
+        self.assertIsNotNone(start("GET /nagrania"), "a first run")
+        u.write(app / "data/nagrania/moje.wav", "mine")
+        page = shipped / "app-root/tessary/static/panel.html"
+        page.write_text(page.read_text().replace("<body>", "<body><script>fetch('/nowy')</script>"))
+        (shipped / "app-root/tessary/static/o-panelu.html").unlink()
+        sh(sys.executable, HERE.parent.parent / "scripts/tree_stamp.py", shipped / "app-root",
+           shipped / "app-root.stamp")
+        self.assertIn("Środowisko wirtualne już istnieje", start("GET /nowy"), "the setup ran, the environment kept")
+        self.assertEqual((app / "data/nagrania/moje.wav").read_text(), "mine", "the user's recording")
+        self.assertEqual(sorted(p.name for p in (app / "tessary/static").iterdir()), ["panel.css", "panel.html"])
+        self.assertIsNone(start("GET /nowy"), "the next start goes straight to the backend")
 
 
 # The panel tries each kind of navigation towards each target, one page load per try: "/?step=N"

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>  // mkfifo
 
+#include "application/locations.h"
 #include "backend/probe.h"
 #include "backend/ready_root.h"
 #include "platform/address.h"
 #include "platform/listener_owner.h"
+#include "setup/install.h"
 #include "setup/js_string.h"
 #include "support/temp_dir.h"
 #include "ui/navigation_policy.h"
@@ -55,6 +57,52 @@ TEST(Rules, ReadyRootNeedsOneReadableLineNamingCodeWithItsCommand) {
   ::mkfifo((dir / "fifo").c_str(), 0600);
   writeFile(dir / "big", std::string(20 << 20, ' ') + code);
   for (const char* odd : {"fifo", "big"}) EXPECT_EQ(readyRoot(dir / odd), std::nullopt) << odd;
+}
+
+// Version 1 installed "old" files beside the user's; version 2 ships others. Hostile records name
+// files outside the installed tree: directly, by absolute path, through ".." and through a link.
+TEST(Rules, AnInstallReplacesExactlyTheShippedFilesAndItsStampCountsOnlyAfterTheWizard) {
+  TempDir dir;
+  const Locations l = computeLocations(dir / "data", dir / "res");
+  const std::string app = l.installedRoot, out = dir / "outside/victim";
+  for (const char* f : {"kept.py", "gone.py", "lib/gone.py", "lib/deep/gone.py", "user.wav"})
+    writeFile(app + "/" + f, "v1");
+  fs::create_directories(app + "/in-place");
+  writeFile(out, "not ours");
+  fs::create_symlink(dir / "outside", app + "/link");
+  writeFile(*l.bundledRoot + "/kept.py", "v2");
+  writeFile(*l.bundledStamp, "v2\n");
+  writeFile(l.installedStampFile, "v1\n");
+  writeFile(l.installedListFile,
+            "kept.py\ngone.py\nlib/gone.py\nlib/deep/gone.py\nin-place\n\n../outside/victim\n" +
+                out + "\nlink/victim\nlib/../../outside/victim\n./kept.py\n");
+  installShippedTree(l);
+  std::vector<std::string> entries;  // what is in the test's folder afterwards
+  std::string left;
+  for (auto& e : fs::recursive_directory_iterator(dir.path()))
+    entries.push_back(e.path().lexically_relative(dir.path()).string());
+  std::sort(entries.begin(), entries.end());
+  for (const auto& e : entries) left += e.substr(e.find('/') + 1) + " ";
+  EXPECT_EQ(
+      left,
+      "data HalvarenTessary HalvarenTessary/app HalvarenTessary/app.files "
+      "HalvarenTessary/app.stamp.pending HalvarenTessary/app/in-place HalvarenTessary/app/kept.py "
+      "HalvarenTessary/app/link HalvarenTessary/app/user.wav outside victim res app-root "
+      "app-root.stamp app-root/kept.py ");
+  EXPECT_EQ(readFile(app + "/kept.py") + readFile(out) + readFile(l.installedListFile),
+            "v2not ourskept.py\n");
+  EXPECT_TRUE(installedCodeOutdated(l, app)) << "before the wizard's success";
+  recordInstalledStamp(l);
+  EXPECT_FALSE(installedCodeOutdated(l, app + "/")) << "as recorded once the wizard succeeded";
+  EXPECT_FALSE(installedCodeOutdated(l, dir / "outside")) << "code installed by hand";
+  for (const std::string stamp : {"v1", "", "v2\xFF", "folder", "missing"}) {
+    fs::remove(l.installedStampFile);
+    if (stamp == "folder") fs::create_directory(l.installedStampFile);
+    if (stamp != "folder" && stamp != "missing") writeFile(l.installedStampFile, stamp);
+    EXPECT_TRUE(installedCodeOutdated(l, app)) << stamp;
+  }
+  fs::remove(*l.bundledStamp);
+  EXPECT_FALSE(installedCodeOutdated(l, app)) << "a program that ships no stamp";
 }
 
 TEST(Rules, NavigationStaysOnTheLoopbackNamesAndLocalSchemes) {
