@@ -328,29 +328,49 @@ def shipped_prefix(home, bootstrap, script):
     return os.path.join(prefix, "bin", "halvaren-tessary")
 
 
-def wizard_streaming(desktop, rounds, sizes):
-    results = {n: [] for n in sizes}
+def resident_mib(pid):
+    try:
+        with open("/proc/%d/statm" % pid) as f:
+            return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE") / (1 << 20)
+    except OSError:
+        return None
+
+
+def wizard_streaming(desktop, rounds, lines):
+    """A wizard printing `lines` lines of 100 bytes into the shipped setup page: seconds from its
+    first line to the page's last, the program's resident memory before the output began and at
+    its peak, and the page's own check of count and order."""
+    results = []
     for round_ in range(rounds + 1):
-        for lines in sizes:
-            home = Home()
-            program = shipped_prefix(
-                home, "python3 - <<'PY'\nimport sys, time\n"
-                "open(%r, 'w').write(repr(time.monotonic()))\n"
-                "sys.stdout.write(''.join('wiersz %%d\\n' %% i for i in range(1, %d)))\n"
-                "sys.stdout.write('KONIEC\\n')\nPY\n" % (home.path + "/start", lines),
-                (BENCH / "wizard_page_hook.js").read_text())
-            done = Beacons(8478)
-            proc = subprocess.Popen([program], env=desktop.env(home.path),
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            arrived = done.wait("/done", 120)
-            start = read_time(home.path + "/start")
-            if arrived and start and round_ > 0:
-                cpu = cpu_seconds(proc.pid)
-                query = arrived[1].split("?", 1)[1]
-                results[lines].append((arrived[0] - start, cpu, query))
-            end(proc)
-            done.close()
-            home.close()
+        home = Home()
+        program = shipped_prefix(
+            home, "python3 - <<'PY'\nimport sys, time\n"
+            "open(%r, 'w').write(repr(time.monotonic()))\nw = sys.stdout.write\n"
+            "for i in range(1, %d):\n    w('wiersz %%d %%s\\n' %% (i, 'x' * (90 - len(str(i)))))\n"
+            "w('KONIEC\\n')\nPY\n" % (home.path + "/start", lines + 1),
+            (BENCH / "wizard_page_hook.js").read_text())
+        beacons = Beacons(8478)
+        proc = subprocess.Popen([program], env=desktop.env(home.path),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        memory = []  # (time, MiB) every 20 ms while it runs
+
+        def sample():
+            while proc.poll() is None and "/done" not in beacons.seen:
+                memory.append((time.monotonic(), resident_mib(proc.pid)))
+                time.sleep(0.02)
+        sampler = threading.Thread(target=sample)
+        sampler.start()
+        loaded = beacons.wait("/loaded", 60)
+        arrived = beacons.wait("/done", 60 + lines / 20000)
+        sampler.join()
+        start = read_time(home.path + "/start")
+        if loaded and arrived and start and round_ > 0:
+            before = [m for t, m in memory if t <= loaded[0] and m][-1]
+            peak = max(m for t, m in memory if m)
+            results.append((arrived[0] - start, before, peak, arrived[1].split("?", 1)[1]))
+        end(proc)
+        beacons.close()
+        home.close()
     return results
 
 
@@ -407,11 +427,36 @@ def chart(times, path):
     os.remove(svg_path)
 
 
+def streaming_report(runs, count):
+    lines = ["", "## Wizard streaming: %d lines of 100 bytes, first line → the page's last" % count,
+             "", "| round | time | lines/s | RSS before output | RSS peak | growth | page check |",
+             "|---|---|---|---|---|---|---|"]
+    for i, (took, before, peak, check) in enumerate(runs, 1):
+        lines.append("| %d | %.2f s | %.0f | %.0f MiB | %.0f MiB | %.0f MiB | %s |" % (
+            i, took, count / took, before, peak, peak - before, check))
+    return lines
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--idle-rounds", type=int, default=3)
+    parser.add_argument("--lines", type=int, default=1000000, help="lines the streaming wizard prints")
+    parser.add_argument("--streaming-only", action="store_true",
+                        help="only the streaming case, its table printed and appended to "
+                             "bench/results/<date>-streaming.md")
     args = parser.parse_args()
+    if args.streaming_only:
+        desktop = Desktop()
+        try:
+            table = streaming_report(wizard_streaming(desktop, args.rounds, args.lines), args.lines)
+        finally:
+            desktop.close()
+        print("\n".join(table))
+        out = BENCH / "results" / ("%s-streaming.md" % datetime.date.today().isoformat())
+        with open(out, "a") as f:
+            f.write("\n".join(table) + "\n")
+        return
     include_chromium = shutil.which("chromium") is not None
     desktop = Desktop()
     try:
@@ -420,7 +465,7 @@ def main():
         print("road 2 and quit …", flush=True)
         road2, quits, backend_stops = road2_and_quit(desktop, args.rounds)
         print("wizard streaming …", flush=True)
-        wizard = wizard_streaming(desktop, max(3, args.rounds // 2), [10000, 100000])
+        wizard = wizard_streaming(desktop, max(3, args.rounds // 2), args.lines)
     finally:
         desktop.close()
 
@@ -472,15 +517,7 @@ def main():
     lines += ["", "Of which until the backend's last process is gone:", "",
               "| backend | min | median | max | unit |", "|---|---|---|---|---|"]
     lines += [row(n, v, "s") for n, v in backend_stops.items()]
-    lines += ["", "## Wizard streaming: wizard start → last line drawn in the page", "",
-              "| lines | min | median | max | lines/s (median) | UI CPU (median) | page check |",
-              "|---|---|---|---|---|---|---|"]
-    for n, runs in wizard.items():
-        if runs:
-            durations = [d for d, _, _ in runs]
-            lo, med, hi = stats(durations)
-            lines.append("| %d | %.3f s | %.3f s | %.3f s | %.0f | %.2f s | %s |" % (
-                n, lo, med, hi, n / med, statistics.median(c for _, c, _ in runs), runs[-1][2]))
+    lines += streaming_report(wizard, args.lines)
     lines += ["", "## Micro-benchmarks", "", "```", micro.strip(), "```", ""]
     out = results / ("%s.md" % date)
     out.write_text("\n".join(lines))

@@ -36,6 +36,7 @@ void AppDelegate::launchDecision(bool alive) {
 void AppDelegate::loadPanel() {
   if (panelLoaded) return;
   panelLoaded = true;
+  setupPage_->left();
   webView->loadUrl(kPanelURL);
 }
 

@@ -13,6 +13,7 @@
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/system.h"
+#include "setup/setup_page.h"
 
 namespace tessary {
 
@@ -77,6 +78,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
 
   // Downloads waiting for the user to say where they go; the first one is being asked.
   std::deque<std::pair<std::string, platform::SaveAnswer>> downloads_;
+  std::unique_ptr<SetupPage> setupPage_;
   std::deque<double> contentCrashes_;
   std::deque<double> backendRestarts_;
 

@@ -3,6 +3,7 @@
 
 #include "application/app_delegate.h"
 #include "backend/ready_root.h"
+#include "backend/shell_log.h"
 #include "platform/files.h"
 
 namespace tessary {
@@ -65,8 +66,11 @@ void AppDelegate::startBackend(bool emptyLog) {
 
   platform::createDirectories(locations_.appSupportDir);
   if (emptyLog) platform::createEmptyFile(locations_.shellLogFile);
-  spec.output = platform::Output::File;
-  spec.outputFile = locations_.shellLogFile;
+  // Without a log the backend writes where the program does.
+  if (auto log = std::make_shared<ShellLog>(locations_.shellLogFile); log->isOpen()) {
+    spec.output = platform::Output::Pipe;
+    spec.onOutput = [log](std::string_view bytes) { log->write(bytes); };
+  }
   spec.onExit = [this](int) { backendEnded(); };
 
   auto launched = system_.spawn(std::move(spec));

@@ -13,8 +13,12 @@ void AppDelegate::stopBackendIfOwned() {
   if (!backend->isRunning()) return;
   backend->terminate();
   const double deadline = system_.now() + kGracePeriod;
-  while (backend->isRunning() && system_.now() < deadline) system_.sleep(kWaitStep);
+  // Its last words still reach the log, and a full pipe cannot keep it from ending.
+  for (backend->readOutput(); backend->isRunning() && system_.now() < deadline;
+       backend->readOutput())
+    system_.sleep(kWaitStep);
   if (backend->isRunning()) backend->kill();
+  backend->readOutput();
   backend.reset();
 }
 

@@ -39,6 +39,17 @@ std::optional<std::string> readUtf8File(const std::string& path) {
   return content;
 }
 
+std::string readFileRange(const std::string& path, uint64_t offset, size_t size) {
+  const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  std::string bytes(size, '\0');
+  ssize_t n;
+  while ((n = ::pread(file.get(), bytes.data(), size, static_cast<off_t>(offset))) < 0 &&
+         errno == EINTR) {
+  }
+  bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return bytes;
+}
+
 bool exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
@@ -189,8 +200,18 @@ AppendFile::~AppendFile() {
   close();
 }
 
+uint64_t AppendFile::size() const {
+  struct stat st;
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
 void AppendFile::write(std::string_view bytes) {
   writeAll(fd_, bytes);
+}
+
+void AppendFile::reopen(const std::string& path) {
+  close();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
 }
 
 void AppendFile::close() {

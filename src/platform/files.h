@@ -1,6 +1,7 @@
 // File-system operations of the logic, on the real file system (tests use temporary folders).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,8 @@ namespace tessary::platform {
 
 // The whole file, when it can be read and is valid UTF-8.
 std::optional<std::string> readUtf8File(const std::string& path);
+// Up to size bytes of the file from offset; fewer at its end, none when it cannot be read.
+std::string readFileRange(const std::string& path, uint64_t offset, size_t size);
 // An entry of any kind, following links (a dangling link is absent).
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
@@ -46,7 +49,10 @@ class AppendFile {
   AppendFile(const AppendFile&) = delete;
   AppendFile& operator=(const AppendFile&) = delete;
   bool isOpen() const { return fd_ >= 0; }
+  uint64_t size() const;
   void write(std::string_view bytes);
+  // The same file name again, for a file that replaced the one open.
+  void reopen(const std::string& path);
   void close();
 
  private:

@@ -27,11 +27,14 @@ class ChildProcess {
   // receives them.
   virtual void terminate() = 0;
   virtual void kill() = 0;
+  // Pipe output: reading it stops, so that its writers wait on a full pipe, and goes on again.
+  virtual void pauseOutput(bool paused) = 0;
+  // Pipe output: delivers what waits in the pipe now, without the main loop.
+  virtual void readOutput() = 0;
 };
 
 enum class Output {
   Inherit,  // the program's own standard output and error
-  File,     // both streams appended to outputFile; Inherit when it cannot be opened
   Pipe,     // both streams into one pipe, delivered to onOutput
 };
 
@@ -39,7 +42,6 @@ struct SpawnSpec {
   std::vector<std::string> argv;  // argv[0] is the executable's path
   std::string workingDirectory;
   Output output = Output::Inherit;
-  std::string outputFile;
   // Leader of a new process group, in a session of its own without a terminal, that is
   // stopped when this program ends, however it ends.
   bool ownGroup = false;

@@ -25,9 +25,9 @@ class WebView {
   virtual void loadUrl(const std::string& url) = 0;
   // A local page that may read any file below readAccessRoot.
   virtual void loadFile(const std::string& path, const std::string& readAccessRoot) = 0;
-  // Runs one statement in the page, in call order. Statements sent while a page is
-  // still loading are held and run once it has loaded.
-  virtual void runScript(const std::string& statement) = 0;
+  // Runs a script in the page shown now; done runs once the page has run it or could not,
+  // never before runScript returns and never after the view is gone.
+  virtual void runScript(const std::string& script, std::function<void()> done) = 0;
   virtual void editCommand(EditCommand command) = 0;
   virtual void setNavigationPolicy(NavigationPolicy allow) = 0;
   virtual void setFileRequestHandler(FileRequestHandler handler) = 0;
@@ -35,8 +35,9 @@ class WebView {
   virtual void setDownloadHandler(DownloadHandler handler) = 0;
   // Called when the page's content process ended unexpectedly (a crash, the memory limit).
   virtual void setCrashHandler(std::function<void()> handler) = 0;
-  // Loads the current page again and runs again, in order and before any later statement,
-  // every statement it had been sent.
+  // Called when the page last asked for has loaded (or failed to).
+  virtual void setLoadHandler(std::function<void()> handler) = 0;
+  // Loads the page last asked for again.
   virtual void reload() = 0;
 };
 

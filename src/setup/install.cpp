@@ -86,6 +86,7 @@ void AppDelegate::runSetup() {
   // A missing page would only put the engine's error page where the panel will go.
   if (locations_.bundledSetupHTML && locations_.resourceDir &&
       platform::exists(*locations_.bundledSetupHTML)) {
+    setupPage_->shown();
     webView->loadFile(*locations_.bundledSetupHTML, *locations_.resourceDir);
   }
   system_.runInBackground([locations = locations_] { installShippedTree(locations); },

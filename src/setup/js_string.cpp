@@ -6,10 +6,17 @@
 namespace tessary {
 
 std::string jsString(std::string_view text) {
-  if (!isValidUtf8(text)) return "\"\"";
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
-  out.reserve(text.size() + 2);
+  appendJsString(out, text);
+  return out;
+}
+
+void appendJsString(std::string& out, std::string_view text) {
+  if (!isValidUtf8(text)) {
+    out += "\"\"";
+    return;
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
   for (char c : text) {
     switch (c) {
@@ -48,7 +55,6 @@ std::string jsString(std::string_view text) {
     }
   }
   out += '"';
-  return out;
 }
 
 }  // namespace tessary

@@ -1,10 +1,9 @@
 // The setup wizard: its process, its output into the log and the page, and its ending.
 #include "application/app_delegate.h"
-#include "base/text.h"
 #include "platform/files.h"
 #include "setup/install.h"
 #include "setup/js_string.h"
-#include "setup/line_splitter.h"
+#include "setup/setup_page.h"
 #include "setup/setup_texts.h"
 
 namespace tessary {
@@ -17,8 +16,11 @@ constexpr double kBackendStartDelay = 1.4;
 struct WizardRun {
   explicit WizardRun(const std::string& logPath) : log(logPath) {}
   platform::AppendFile log;
-  LineSplitter lines;
 };
+
+std::string failCall(const std::string& message) {
+  return "wrFail(" + jsString(message) + ")";
+}
 
 }  // namespace
 
@@ -32,11 +34,10 @@ void AppDelegate::launchBootstrap() {
   spec.workingDirectory = locations_.installedRoot;
   spec.output = platform::Output::Pipe;
   spec.onOutput = [this, run](std::string_view bytes) {
-    // The log gets every byte first, lines the page never sees included.
+    // The log gets every byte first, lines the page never sees included; the page reads its
+    // lines back from it after a reload.
     if (run->log.isOpen()) run->log.write(bytes);
-    run->lines.feed(bytes, [this](std::string_view line) {
-      if (isValidUtf8(line)) webView->runScript("wrLog(" + jsString(line) + ")");
-    });
+    setupPage_->output(bytes);
   };
   // The platform delivers every byte of output before the exit.
   spec.onExit = [this, run](int status) {
@@ -46,7 +47,7 @@ void AppDelegate::launchBootstrap() {
 
   auto launched = system_.spawn(std::move(spec));
   if (!launched.child) {
-    webView->runScript("wrFail(" + jsString(wizardStartFailure(launched.error)) + ")");
+    setupPage_->end(failCall(wizardStartFailure(launched.error)));
     return;
   }
   setupProc = std::move(launched.child);
@@ -54,18 +55,16 @@ void AppDelegate::launchBootstrap() {
 
 void AppDelegate::finishWizard(int status) {
   if (status != 0) {
-    webView->runScript("wrFail(" + jsString(wizardFailure(locations_.setupLogFile)) + ")");
+    setupPage_->end(failCall(wizardFailure(locations_.setupLogFile)));
     return;
   }
   // Without an approot file the next start would install and run the wizard again, forever.
   if (!platform::readUtf8File(locations_.approotFile)) {
-    webView->runScript(
-        "wrFail(" + jsString(wizardLeftNoApproot(locations_.approotFile, locations_.setupLogFile)) +
-        ")");
+    setupPage_->end(failCall(wizardLeftNoApproot(locations_.approotFile, locations_.setupLogFile)));
     return;
   }
   recordInstalledStamp(locations_);
-  webView->runScript("wrDone()");
+  setupPage_->end("wrDone()");
   system_.postAfter(kBackendStartDelay, [this] { startBackend(); });
 }
 

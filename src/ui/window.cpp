@@ -18,6 +18,12 @@ void AppDelegate::buildWindow() {
     return decidePolicyForNavigation(address);
   });
   webView->setCrashHandler([this] { webContentCrashed(); });
+  setupPage_ = std::make_unique<SetupPage>(*webView, locations_.setupLogFile, [this](bool paused) {
+    if (setupProc) setupProc->pauseOutput(paused);
+  });
+  webView->setLoadHandler([this] {
+    if (!panelLoaded) setupPage_->loaded();
+  });
   webView->setDownloadHandler([this](const std::string& name, platform::SaveAnswer answer) {
     saveDownload(name, std::move(answer));
   });
@@ -30,7 +36,9 @@ void AppDelegate::buildWindow() {
 // A dead content process leaves the window blank: the page comes back by itself, unless the
 // engine keeps dying, where reloading would only spin.
 void AppDelegate::webContentCrashed() {
-  if (withinLimit(contentCrashes_, 2, 60.0)) webView->reload();
+  if (!withinLimit(contentCrashes_, 2, 60.0)) return;
+  setupPage_->reloading();
+  webView->reload();
 }
 
 void AppDelegate::showWindow() {

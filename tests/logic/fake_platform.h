@@ -31,20 +31,28 @@ struct FakeWindow final : platform::Window, platform::WebView {
   bool isVisible() const override { return true; }
   void setCloseHandler(std::function<bool()>) override {}
   platform::WebView& webView() override { return *this; }
-  void loadUrl(const std::string& url) override { log("load " + url); }
+  // Pages load at once; scripts run at once unless held, to be finished by the test.
+  void loadUrl(const std::string& url) override { log("load " + url), post(loaded); }
   void loadFile(const std::string& path, const std::string& root) override {
-    log("load " + path + " in " + root);
+    log("load " + path + " in " + root), post(loaded);
   }
-  void runScript(const std::string& statement) override { log(statement); }
+  void runScript(const std::string& script, std::function<void()> done) override {
+    log(script);
+    holdScripts ? scripts.push_back(std::move(done)) : post(std::move(done));
+  }
+  void setLoadHandler(std::function<void()> h) override { loaded = std::move(h); }
   void editCommand(platform::EditCommand c) override { log("edit " + std::to_string(int(c))); }
   void setNavigationPolicy(platform::NavigationPolicy) override {}
   void setFileRequestHandler(platform::FileRequestHandler) override {}
   void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
   void setDownloadHandler(platform::DownloadHandler) override {}
-  void reload() override { log("reload"); }
+  void reload() override { log("reload"), post(loaded); }
 
   Transcript& log;
-  std::function<void()> crashed;
+  std::function<void(std::function<void()>)> post;
+  std::function<void()> crashed, loaded;
+  bool holdScripts = false;
+  std::vector<std::function<void()>> scripts;
 };
 
 // A child process that stops at the polite stop.
@@ -54,6 +62,8 @@ struct FakeChild final : platform::ChildProcess {
   bool isRunning() override { return running; }
   void terminate() override { log("terminate"), running = false; }
   void kill() override { log("kill"), running = false; }
+  void pauseOutput(bool paused) override { log(paused ? "pause output" : "resume output"); }
+  void readOutput() override {}
   Transcript& log;
   bool running = true;
 };
@@ -67,6 +77,7 @@ struct Fake final : platform::Desktop, platform::System {
                   int(s.background.green * 255 + .5), int(s.background.blue * 255 + .5));
     log(line);
     auto w = std::make_unique<FakeWindow>(log);
+    w->post = [this](std::function<void()> work) { post(std::move(work)); };
     window = w.get();
     return w;
   }
@@ -123,8 +134,7 @@ struct Fake final : platform::Desktop, platform::System {
     std::string line = "spawn";
     for (const auto& arg : spec.argv) line += " " + arg;
     line += " | in " + spec.workingDirectory + (spec.ownGroup ? " | group" : "");
-    if (spec.output != platform::Output::Inherit)
-      line += spec.output == platform::Output::Pipe ? " | pipe" : " | > " + spec.outputFile;
+    if (spec.output == platform::Output::Pipe) line += " | pipe";
     log(line);
     spawns.push_back(std::move(spec));
     if (spawnError) return {nullptr, *std::exchange(spawnError, std::nullopt)};

@@ -2,7 +2,8 @@
 instance, the window, keyboard, file chooser, drops, downloads and status menu, the backend's
 supervision, the first run's wizard, the navigation rule in the real web engine, and listeners on
 the panel's port that are not the panel."""
-import os, shlex, signal, sys, time
+import contextlib, os, shlex, signal, sys, threading, time
+from pathlib import Path
 
 from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, alive, close_request, eventually,
                      exit_status, sh, status_area, window, windows, xdo)
@@ -148,6 +149,7 @@ class Backend(ProgramTest):
 echo "uv stand-in: $* in $PWD$GDK_GL$WEBKIT_DISABLE_DMABUF_RENDERER"
 echo $$ > ~/uv.pid
 [ -n "$STUBBORN" ] && trap '' TERM
+[ -n "$BURST" ] && head -c 150000000 /dev/zero | tr '\\0' x
 cd ~/site && python3 -u -m http.server --bind 127.0.0.1 8477 &
 echo $! > ~/server.pid
 wait
@@ -203,21 +205,28 @@ wait
         self.until(lambda: not alive(uv) and not alive(server), 1)
 
     def test_outlives_no_program_killed_outright(self):
-        uv, server = self.run_backend()
+        uv, server = self.run_backend(BURST="1")  # 150 MB before it serves: the log keeps the newest part
+        sizes = [self.log.stat().st_size, Path(f"{self.log}.1").stat().st_size]
+        self.assertTrue(max(sizes) <= 64 << 20 < sum(sizes), sizes)
         self.app.kill()
         self.until(lambda: not alive(uv) and not alive(server), 4)
 
 
 # Sends the page calls to the test's recorder in batches, each after the one before so that they
-# arrive in order, tagged with this load of the page; a reloaded page starts over.
+# arrive in order, tagged with this load of the page; a reloaded page starts over. Lines of a
+# flood ("000000001 xx…") are checked here, in order, and counted before the ending.
 RECORDER = """<!doctype html><title>Recorder setup page</title><script>
-const id = Math.random().toString(36).slice(2);
-let batch = [], sent = Promise.resolve();
+const id = Math.random().toString(36).slice(2), tail = ' ' + 'x'.repeat(90);
+let batch = [], sent = Promise.resolve(), flood = 0, wrong = '';
 const send = (body = JSON.stringify({page: id, calls: batch.splice(0)})) =>
   sent = sent.finally(() => fetch('http://127.0.0.1:8478/calls', {method: 'POST', mode: 'no-cors', body}));
 const record = (kind, value) => batch.push([kind, value]) === 1 && setTimeout(send, 30);
-const wrLog = (line) => record('log', line), wrDone = () => record('done', ''), wrFail = (text) => record('fail', text);
+const wrLog = (line) => !/^\\d{9} /.test(line) ? record('log', line) :
+  line === String(++flood).padStart(9, '0') + tail || wrong || (wrong = ` from ${flood}: ${line.slice(0, 20)}`);
+const end = (kind, text) => record('flood', flood + wrong) + record(kind, text);
+const wrDone = () => end('done', ''), wrFail = (text) => end('fail', text);
 record('page', id);</script>"""
+FLOOD = 300000
 FAILED = ("Zajrzyj do dziennika: {data}/setup.log. Możesz też uruchomić kreator ponownie (zamknij i otwórz "
           "aplikację) albo użyć ./install.sh z paczki.")
 
@@ -228,19 +237,31 @@ class Wizard(ProgramTest):
     def first_run(self, user, wizard):
         return user.program("prefix", wizard, RECORDER), user.serve(port=8478)
 
+    def reload_page(self, app, recorder):
+        """Kills the program's content process until the page is loaded again: the engine may hold a spare one."""
+        pages = lambda: [kind for _, kind, _ in recorder.calls].count("page")  # noqa: E731
+        before, children = pages(), sh("ps", "-o", "pid=,comm=", "--ppid", app.pid).stdout
+        for _ in range(3):
+            if pages() == before:
+                eventually(lambda: sh("pkill", "-KILL", "-P", app.pid, "WebKitWebProc").returncode == 0)
+                eventually(lambda: pages() > before, 4)
+        self.assertGreater(pages(), before, "the page was not loaded again; the program's children were:\n" + children)
+
     def test_every_line_reaches_the_log_byte_for_byte_and_the_page_in_order(self):
         u = self.user
-        # Escapes for the engine to read, 100000 numbered lines (one not UTF-8, one with a NUL, one
-        # longer than a pipe holds), a last one without a line feed, and a failure.
+        # Escapes for the engine to read, 1000 numbered lines (one not UTF-8, one with a NUL, one longer than
+        # a pipe holds), a flood far beyond what may wait for the page, a last line without a line feed, a failure.
         escapes = ["quote \" backslash \\ solidus / </script>", "tab\there, bell\a and escape \x1b[0m",
                    "\u2028 and \u2029 zażółć \U0001F600", "'single' `back` $(dollar)", ""]
         exe, recorder = self.first_run(u, "echo err >&2\nprintf '%s\\n' " + " ".join(map(shlex.quote, escapes)) +
                                        '\npython3 "$(dirname "$0")/lines.py"\nexit 3\n')
         u.write("prefix/share/halvaren-tessary/app-root/installer/lines.py", """import sys
-for i in range(1, 100000):
+for i in range(1, 1000):
     sys.stdout.buffer.write(b'\\xff\\xfe bad\\n' if i == 500 else b'nul \\0\\n' if i == 600 else b'y' * 200000 + b'\\n'
                             if i == 700 else (f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())
-sys.stdout.buffer.write(b'last')""")
+for i in range(1, FLOOD + 1):
+    sys.stdout.buffer.write(b'%09d %s\\n' % (i, b'x' * 90))
+sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
         u.write(".local/share/HalvarenTessary/setup.log", "a stale log")
         # An earlier install in the way: a read-only script, a link out of the tree, a folder where a file goes.
         old, shipped = u.data / "app", u.home / "prefix/share/halvaren-tessary/app-root"
@@ -251,19 +272,23 @@ sys.stdout.buffer.write(b'last')""")
         u.write(shipped / "extra", "")  # cannot replace the folder: the copy carries on
         printed = [line.encode() for line in ["err", *escapes]] + [
             b"\xff\xfe bad" if i == 500 else b"nul \0" if i == 600 else b"y" * 200000 if i == 700 else
-            (f"w {i} ł\r" if i % 7 == 0 else f"w {i}").encode() for i in range(1, 100000)]
+            (f"w {i} ł\r" if i % 7 == 0 else f"w {i}").encode() for i in range(1, 1000)]
         lines = [line.decode() for line in printed if line != b"\xff\xfe bad"]  # the last fragment: log only
-        app = u.start(exe)
+        printed += [b"%09d %s" % (i, b"x" * 90) for i in range(1, FLOOD + 1)]
+        app, memory = u.start(exe), []
+        self.until(lambda: recorder.calls, 30, app.log.read_text())
+
+        def watch_memory():  # the program's resident memory once the page has loaded, until the wizard has ended
+            while not recorder.page_calls("fail") and alive(app.pid):
+                with contextlib.suppress(OSError):
+                    pages = int(Path(f"/proc/{app.pid}/statm").read_text().split()[1])
+                    memory.append(pages * os.sysconf("SC_PAGE_SIZE"))
+                time.sleep(0.02)
+        threading.Thread(target=watch_memory, daemon=True).start()
         # The content process dies while the lines stream in: the page comes back with every call
-        # again, in order, then the rest. Kill until it is reloaded: the engine may hold a spare one.
+        # again, in order, then the rest.
         self.until(lambda: len(recorder.page_calls("log")) > 100, 30, app.log.read_text())
-        before = sh("ps", "-o", "pid=,comm=", "--ppid", app.pid).stdout
-        reloaded = lambda: [kind for _, kind, _ in recorder.calls].count("page") > 1  # noqa: E731
-        for _ in range(3):
-            if not reloaded():
-                eventually(lambda: sh("pkill", "-KILL", "-P", app.pid, "WebKitWebProc").returncode == 0)
-                eventually(reloaded, 4)
-        self.assertTrue(reloaded(), "the page was not loaded again; the program's children were:\n" + before)
+        self.reload_page(app, recorder)
         self.until(lambda: recorder.page_calls("fail"), 90, app.log.read_text())
         merged = ((u.home / "outside").read_text(), (old / "installer/lines.py").is_symlink(),
                   (old / "installer/bootstrap.sh").stat().st_mode & 0o7777, (old / ".venv/bin/tessary").read_text())
@@ -273,7 +298,9 @@ sys.stdout.buffer.write(b'last')""")
         got = recorder.page_calls("log")
         differ = next((i for i, (a, b) in enumerate(zip(got, lines)) if a != b), min(len(got), len(lines)))
         self.assertTrue(got == lines, f"lines lost or out of order: {len(got)} of {len(lines)}, first at {differ}")
-        self.assertEqual(recorder.page_calls("fail"), [FAILED.format(data=u.data)])
+        self.assertEqual(recorder.page_calls("flood") + recorder.page_calls("fail"),
+                         [str(FLOOD), FAILED.format(data=u.data)])
+        self.assertLess(max(memory) - memory[0], 64 << 20, "the program's memory grew with the output")
         time.sleep(2)
         self.assertFalse((u.data / "native-shell.log").exists(), "no backend")
         self.quit_promptly(app)
@@ -298,6 +325,9 @@ sys.stdout.buffer.write(b'last')""")
                 app = u.start(exe)
                 calls = recorder.page_calls
                 self.until(lambda: calls("fail" if ending else "log") and calls("log") == lines, 30)
+                if fault == "killed by a signal":  # a page loaded again gets the lines and the ending again
+                    self.reload_page(app, recorder)
+                    self.until(lambda: calls("fail") and calls("log") == lines, 10)
                 self.assertEqual(calls("fail"), [ending.format(data=u.data)] if ending else [])
                 self.assertTrue(log == ((u.data / "setup.log").read_bytes() if u.data.is_dir() else b""), "the log")
                 self.assertTrue(not ending or exit_status(u.start(exe), 15) == 0, "the window answers")

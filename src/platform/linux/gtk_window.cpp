@@ -5,7 +5,6 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
-#include <deque>
 #include <list>
 #include <string>
 
@@ -48,6 +47,7 @@ class GtkWebView final : public WebView {
                      G_CALLBACK(onDownloadStarted), this);
   }
   ~GtkWebView() override {
+    g_cancellable_cancel(scripts_.get());
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(view_.get()), this);
     g_signal_handlers_disconnect_by_data(view_.get(), this);
     // Quitting ends every download still running, and leaves none of its bytes behind.
@@ -60,26 +60,29 @@ class GtkWebView final : public WebView {
 
   GtkWidget* widget() { return GTK_WIDGET(view_.get()); }
 
-  void loadUrl(const std::string& url) override {
-    startLoad(url);
-    webkit_web_view_load_uri(view_.get(), url.c_str());
-  }
+  void loadUrl(const std::string& url) override { startLoad(url); }
 
   // WebKitGTK lets a file page read the files beside it; there is no narrower root to set.
   void loadFile(const std::string& path, const std::string&) override {
     GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
-    if (!uri) return;
-    startLoad(uri.get());
-    webkit_web_view_load_uri(view_.get(), uri.get());
+    if (uri) startLoad(uri.get());
   }
 
-  void runScript(const std::string& statement) override {
-    sent_.push_back(statement);
-    if (loading_) {
-      held_.push_back(statement);
-    } else {
-      evaluate(statement);
-    }
+  void runScript(const std::string& script, std::function<void()> done) override {
+    webkit_web_view_evaluate_javascript(
+        view_.get(), script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,
+        scripts_.get(),
+        [](GObject* view, GAsyncResult* result, gpointer data) {
+          std::unique_ptr<std::function<void()>> done(static_cast<std::function<void()>*>(data));
+          GError* rawError = nullptr;
+          JSCValue* value =
+              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError);
+          GErrorPtr error(rawError);
+          if (value) g_object_unref(value);
+          // Cancelled: the view is gone, and with it whoever asked.
+          if (!g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) (*done)();
+        },
+        new std::function<void()>(std::move(done)));
   }
 
   void editCommand(EditCommand command) override {
@@ -116,35 +119,28 @@ class GtkWebView final : public WebView {
   void setCrashHandler(std::function<void()> handler) override { crashed_ = std::move(handler); }
   void setDownloadHandler(DownloadHandler handler) override { saveAs_ = std::move(handler); }
 
+  void setLoadHandler(std::function<void()> handler) override { loaded_ = std::move(handler); }
+
   void reload() override {
-    if (page_.empty()) return;
-    held_ = sent_;
-    loading_ = true;
-    webkit_web_view_load_uri(view_.get(), page_.c_str());
+    if (!page_.empty()) startLoad(page_);
   }
 
  private:
   void startLoad(const std::string& page) {
-    // Statements sent to the page being replaced would only fail in the new one.
-    held_.clear();
-    sent_.clear();
     page_ = page;
-    loading_ = true;
-  }
-
-  void evaluate(const std::string& statement) {
-    webkit_web_view_evaluate_javascript(view_.get(), statement.c_str(),
-                                        static_cast<gssize>(statement.size()), nullptr, nullptr,
-                                        nullptr, nullptr, nullptr);
+    // The load asked for is the next to start; the end of one it replaces is not its end.
+    awaited_ = Load::Asked;
+    webkit_web_view_load_uri(view_.get(), page.c_str());
   }
 
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (event != WEBKIT_LOAD_FINISHED || !self->loading_) return;
-    self->loading_ = false;
-    std::deque<std::string> held;
-    held.swap(self->held_);
-    for (const auto& statement : held) self->evaluate(statement);
+    if (event == WEBKIT_LOAD_STARTED && self->awaited_ == Load::Asked) {
+      self->awaited_ = Load::Started;
+    } else if (event == WEBKIT_LOAD_FINISHED && self->awaited_ == Load::Started) {
+      self->awaited_ = Load::None;
+      if (self->loaded_) self->loaded_();
+    }
   }
 
   static void onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
@@ -291,10 +287,11 @@ class GtkWebView final : public WebView {
   std::function<void()> crashed_;
   DownloadHandler saveAs_;
   std::list<GObjectPtr<WebKitDownload>> downloads_;
-  bool loading_ = false;
+  enum class Load { None, Asked, Started } awaited_ = Load::None;
   std::string page_;
-  std::deque<std::string> held_;
-  std::deque<std::string> sent_;  // every statement of the current page, for a reload
+  std::function<void()> loaded_;
+  // Cancelled with the view, so that no script's answer outlives it.
+  GObjectPtr<GCancellable> scripts_ = adopt(g_cancellable_new());
 };
 
 class GtkMainWindow final : public Window {

@@ -85,16 +85,42 @@ Fd startGuardian(pid_t group) {
 
 // Output and exit of a watched child. Lives until both the pipe and the exit are done,
 // independently of the ChildProcess handle.
-struct Watch {
+struct Watch : std::enable_shared_from_this<Watch> {
   Fd pipe;
-  guint pipeSource = 0;
+  SourceId pipeSource;
+  bool paused = false;
   std::function<void(std::string_view)> onOutput;
   std::function<void(int)> onExit;
 
+  void watchPipe() {
+    pipeSource = SourceId(g_unix_fd_add_full(
+        G_PRIORITY_DEFAULT, pipe.get(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+        [](gint, GIOCondition, gpointer data) -> gboolean {
+          auto& w = **static_cast<std::shared_ptr<Watch>*>(data);
+          if (w.read(false)) return G_SOURCE_CONTINUE;
+          w.pipeSource.release();  // removed by returning
+          w.pipe.reset();
+          return G_SOURCE_REMOVE;
+        },
+        new std::shared_ptr<Watch>(shared_from_this()),
+        [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); }));
+  }
+
+  void pause(bool pause) {
+    if (pause == paused || pipe.get() < 0) return;
+    paused = pause;
+    if (paused) {
+      pipeSource.reset();
+    } else {
+      watchPipe();
+    }
+  }
+
+  // Delivers what waits in the pipe, up to a pause unless even a paused pipe is to be read.
   // Returns false at the end of the output.
-  bool readAvailable() {
+  bool read(bool evenPaused) {
     char buffer[65536];
-    for (;;) {
+    while (pipe.get() >= 0 && (evenPaused || !paused)) {
       ssize_t n = ::read(pipe.get(), buffer, sizeof buffer);
       if (n > 0) {
         if (onOutput) onOutput(std::string_view(buffer, static_cast<size_t>(n)));
@@ -104,11 +130,11 @@ struct Watch {
       if (n < 0 && errno == EINTR) continue;
       return n < 0 && errno == EAGAIN;
     }
+    return pipe.get() >= 0;
   }
 
   void closePipe() {
-    if (pipeSource) g_source_remove(pipeSource);
-    pipeSource = 0;
+    pipeSource.reset();
     pipe.reset();
   }
 };
@@ -141,8 +167,12 @@ bool groupHasLiveMembers(pid_t group) {
 
 class Child final : public ChildProcess {
  public:
-  Child(pid_t pid, bool group, bool watched, Fd lifeline)
-      : pid_(pid), group_(group), watched_(watched), lifeline_(std::move(lifeline)) {}
+  Child(pid_t pid, bool group, std::shared_ptr<Watch> watch, Fd lifeline)
+      : pid_(pid),
+        group_(group),
+        watched_(watch),
+        watch_(std::move(watch)),
+        lifeline_(std::move(lifeline)) {}
   // Closing the lifeline lets the guardian make sure nothing of the group is left.
   ~Child() override = default;
 
@@ -164,10 +194,19 @@ class Child final : public ChildProcess {
   void terminate() override { ::kill(group_ ? -pid_ : pid_, SIGTERM); }
   void kill() override { ::kill(group_ ? -pid_ : pid_, SIGKILL); }
 
+  void pauseOutput(bool paused) override {
+    if (watch_) watch_->pause(paused);
+  }
+
+  void readOutput() override {
+    if (watch_ && !watch_->read(true)) watch_->closePipe();
+  }
+
  private:
   pid_t pid_;
   bool group_;
   bool watched_;
+  std::shared_ptr<Watch> watch_;
   bool reaped_ = false;
   Fd lifeline_;
 };
@@ -187,9 +226,7 @@ SpawnResult spawnProcess(SpawnSpec spec) {
 
   Fd output;
   Fd pipeRead;
-  if (spec.output == Output::File) {
-    output = Fd(::open(spec.outputFile.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-  } else if (spec.output == Output::Pipe) {
+  if (spec.output == Output::Pipe) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {nullptr, g_strerror(errno)};
     pipeRead = Fd(fds[0]);
@@ -216,25 +253,15 @@ SpawnResult spawnProcess(SpawnSpec spec) {
   Fd lifeline = spec.ownGroup ? startGuardian(pid) : Fd();
   const bool watched = static_cast<bool>(spec.onExit);
 
+  std::shared_ptr<Watch> watch;
   if (watched) {
-    auto watch = std::make_shared<Watch>();
+    watch = std::make_shared<Watch>();
     watch->onOutput = std::move(spec.onOutput);
     watch->onExit = std::move(spec.onExit);
     if (pipeRead.get() >= 0) {
       g_unix_set_fd_nonblocking(pipeRead.get(), TRUE, nullptr);
       watch->pipe = std::move(pipeRead);
-      watch->pipeSource = g_unix_fd_add_full(
-          G_PRIORITY_DEFAULT, watch->pipe.get(),
-          static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-          [](gint, GIOCondition, gpointer data) -> gboolean {
-            auto& w = **static_cast<std::shared_ptr<Watch>*>(data);
-            if (w.readAvailable()) return G_SOURCE_CONTINUE;
-            w.pipeSource = 0;
-            w.pipe.reset();
-            return G_SOURCE_REMOVE;
-          },
-          new std::shared_ptr<Watch>(watch),
-          [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); });
+      watch->watchPipe();
     }
     g_child_watch_add_full(
         G_PRIORITY_DEFAULT, pid,
@@ -242,16 +269,14 @@ SpawnResult spawnProcess(SpawnSpec spec) {
           std::shared_ptr<Watch> w = *static_cast<std::shared_ptr<Watch>*>(data);
           g_spawn_close_pid(child);
           // What the child wrote before it ended is all in the pipe now: deliver it first.
-          if (w->pipe.get() >= 0) {
-            w->readAvailable();
-            w->closePipe();
-          }
+          w->read(true);
+          w->closePipe();
           if (w->onExit) w->onExit(exitStatus(waitStatus));
         },
         new std::shared_ptr<Watch>(watch),
         [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); });
   }
-  return {std::make_unique<Child>(pid, spec.ownGroup, watched, std::move(lifeline)), ""};
+  return {std::make_unique<Child>(pid, spec.ownGroup, std::move(watch), std::move(lifeline)), ""};
 }
 
 }  // namespace tessary::platform::linux_impl
