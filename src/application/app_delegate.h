@@ -52,6 +52,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
   void openInBrowser();
   void quitAction();
   bool decidePolicyForNavigation(const std::optional<platform::Address>& address);
+  bool decidePermission(platform::Permission kind);
   void webContentCrashed();
   void runOpenPanel(const platform::FileRequest& request, platform::FileListCompletion done);
   void saveDownload(const std::string& suggestedName, platform::SaveAnswer answer);

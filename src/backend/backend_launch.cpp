@@ -4,6 +4,7 @@
 #include "application/app_delegate.h"
 #include "backend/ready_root.h"
 #include "backend/shell_log.h"
+#include "base/text.h"
 #include "platform/files.h"
 
 namespace tessary {
@@ -62,7 +63,7 @@ void AppDelegate::startBackend(bool emptyLog) {
                backendCommandLine(*root, chooseUV(locations_.bundledUVDir, home))};
   spec.workingDirectory = *root;
   // The server runs as a grandchild of the shell's uv: only a process group reaches both.
-  spec.ownGroup = true;
+  spec.ownSession = spec.stoppedWithProgram = true;
 
   platform::createDirectories(locations_.appSupportDir);
   if (emptyLog) platform::createEmptyFile(locations_.shellLogFile);
@@ -93,8 +94,9 @@ void AppDelegate::backendEnded() {
   startBackend(/*emptyLog=*/false);
 }
 
+// A path in the text need not be UTF-8; the desktop shows only text that is.
 void AppDelegate::configAlert(const std::string& title, const std::string& text) {
-  desktop_.alert(title, text);
+  desktop_.alert(validUtf8(title), validUtf8(text));
 }
 
 }  // namespace tessary

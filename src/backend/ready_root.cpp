@@ -8,7 +8,8 @@ namespace tessary {
 
 std::optional<std::string> readCodeRoot(const std::string& approotFile) {
   auto text = platform::readUtf8File(approotFile);
-  if (!text) return std::nullopt;
+  // A path cannot hold a NUL byte: the shell would be handed the text before it.
+  if (!text || text->find('\0') != std::string::npos) return std::nullopt;
   return trimWhiteSpace(*text);
 }
 

@@ -10,7 +10,7 @@ namespace tessary {
 // root is not empty and "<root>/.venv/bin/tessary" exists. Reads only; no effect.
 std::optional<std::string> readyRoot(const std::string& approotFile);
 
-// The trimmed approot text, or nothing when the file cannot be read as UTF-8.
+// The trimmed approot text, or nothing when the file cannot be read as UTF-8 or holds a NUL.
 std::optional<std::string> readCodeRoot(const std::string& approotFile);
 
 }  // namespace tessary

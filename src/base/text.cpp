@@ -1,8 +1,6 @@
 // UTF-8 validation and the trimming rule of the approot file.
 #include "base/text.h"
 
-#include <cstdint>
-
 namespace tessary {
 
 namespace {
@@ -26,6 +24,36 @@ char32_t decodeAt(std::string_view text, size_t i, size_t& length) {
   length = 4;
   return ((lead & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) |
          (byte(3) & 0x3F);
+}
+
+// The length of the valid UTF-8 sequence at the start of bytes, or 0 when there is none; then
+// prefix is the length of its longest start that a valid sequence could have. Strict: no
+// overlong forms, no surrogates, nothing above U+10FFFF.
+size_t sequenceAt(std::string_view bytes, size_t& prefix) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char lead = byte(0);
+  prefix = 1;
+  if (lead < 0x80) return 1;
+  size_t extra;
+  unsigned char low = 0x80, high = 0xBF;  // of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    extra = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    extra = 2;
+    low = lead == 0xE0 ? 0xA0 : low;
+    high = lead == 0xED ? 0x9F : high;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    extra = 3;
+    low = lead == 0xF0 ? 0x90 : low;
+    high = lead == 0xF4 ? 0x8F : high;
+  } else {
+    return 0;
+  }
+  for (size_t k = 1; k <= extra; ++k, low = 0x80, high = 0xBF) {
+    if (k >= bytes.size() || byte(k) < low || byte(k) > high) return 0;
+    prefix = k + 1;
+  }
+  return extra + 1;
 }
 
 bool isTrimmed(char32_t c) {
@@ -54,35 +82,21 @@ bool isTrimmed(char32_t c) {
 }  // namespace
 
 bool isValidUtf8(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* end = p + bytes.size();
-  while (p < end) {
-    unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    int extra;
-    uint32_t min;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1, min = 0x80, cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, min = 0x800, cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3, min = 0x10000, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p <= extra) return false;
-    for (int k = 1; k <= extra; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    p += extra + 1;
-  }
+  size_t prefix;
+  for (size_t i = 0, n; i < bytes.size(); i += n)
+    if ((n = sequenceAt(bytes.substr(i), prefix)) == 0) return false;
   return true;
+}
+
+std::string validUtf8(std::string_view bytes) {
+  std::string text;
+  size_t prefix;
+  for (size_t i = 0, n; i < bytes.size(); i += n) {
+    n = sequenceAt(bytes.substr(i), prefix);
+    text += n ? bytes.substr(i, n) : "\xEF\xBF\xBD";  // U+FFFD
+    n = n ? n : prefix;
+  }
+  return text;
 }
 
 std::string trimWhiteSpace(std::string_view text) {

@@ -42,9 +42,11 @@ struct SpawnSpec {
   std::vector<std::string> argv;  // argv[0] is the executable's path
   std::string workingDirectory;
   Output output = Output::Inherit;
-  // Leader of a new process group, in a session of its own without a terminal, that is
-  // stopped when this program ends, however it ends.
-  bool ownGroup = false;
+  // Leader of a new process group, in a session of its own without a terminal, so that
+  // nothing the terminal sends (Ctrl-C, Ctrl-Z, a hang-up) reaches it or its children.
+  bool ownSession = false;
+  // That group is stopped when this program ends, however it ends.
+  bool stoppedWithProgram = false;
   // Pipe output, on the main loop; all output is delivered before onExit.
   std::function<void(std::string_view bytes)> onOutput;
   // Exit status on the main loop (128 + signal number when a signal ended it); when set,

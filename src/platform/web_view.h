@@ -11,9 +11,24 @@ namespace tessary::platform {
 
 enum class EditCommand { Undo, Redo, Cut, Copy, Paste, SelectAll };
 
+// What a page may ask the user for; Other is any kind this list does not know yet.
+enum class Permission {
+  Geolocation,
+  Notifications,
+  CameraOrMicrophone,
+  DeviceList,
+  Clipboard,
+  PointerLock,
+  MediaKeys,
+  WebsiteData,
+  Other
+};
+
 // Put to every navigation: main frame, frames, new-window requests and redirects. An absent
 // address is a navigation whose request has no address at all.
 using NavigationPolicy = std::function<bool(const std::optional<Address>&)>;
+// Put to every permission request of a page; false refuses it at once, without a prompt.
+using PermissionPolicy = std::function<bool(Permission)>;
 using FileRequestHandler = std::function<void(const FileRequest&, FileListCompletion)>;
 // A download the page started, with the file name the engine suggests; the answer is where
 // to save it, or nothing to cancel it.
@@ -31,6 +46,8 @@ class WebView {
   virtual void editCommand(EditCommand command) = 0;
   virtual void setNavigationPolicy(NavigationPolicy allow) = 0;
   virtual void setFileRequestHandler(FileRequestHandler handler) = 0;
+  // Without a policy every request is refused.
+  virtual void setPermissionPolicy(PermissionPolicy decide) = 0;
   // Without a handler no download is saved.
   virtual void setDownloadHandler(DownloadHandler handler) = 0;
   // Called when the page's content process ended unexpectedly (a crash, the memory limit).

@@ -1,5 +1,6 @@
 // The setup wizard: its process, its output into the log and the page, and its ending.
 #include "application/app_delegate.h"
+#include "base/text.h"
 #include "platform/files.h"
 #include "setup/install.h"
 #include "setup/js_string.h"
@@ -18,8 +19,9 @@ struct WizardRun {
   platform::AppendFile log;
 };
 
+// A path in the message need not be UTF-8; the page still gets all of the message.
 std::string failCall(const std::string& message) {
-  return "wrFail(" + jsString(message) + ")";
+  return "wrFail(" + jsString(validUtf8(message)) + ")";
 }
 
 }  // namespace
@@ -32,6 +34,9 @@ void AppDelegate::launchBootstrap() {
   spec.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
                locations_.installedRoot, locations_.bundledUVDir.value_or("")};
   spec.workingDirectory = locations_.installedRoot;
+  // Out of reach of a terminal the program was started from; and, as the program never stops
+  // the wizard, not stopped with it.
+  spec.ownSession = true;
   spec.output = platform::Output::Pipe;
   spec.onOutput = [this, run](std::string_view bytes) {
     // The log gets every byte first, lines the page never sees included; the page reads its

@@ -1,4 +1,5 @@
-// The navigation rule, put to every navigation the web view is about to perform.
+// What a page may do: the navigation rule, put to every navigation the web view is about to
+// perform, and the answer to its permission requests.
 #include "ui/navigation_policy.h"
 
 #include <string_view>
@@ -20,6 +21,12 @@ bool allowNavigation(const std::optional<platform::Address>& address) {
 
 bool AppDelegate::decidePolicyForNavigation(const std::optional<platform::Address>& address) {
   return allowNavigation(address);
+}
+
+// The panel needs no location, device, notification or clipboard of the desktop: whatever a
+// page asks for is refused, and the user is never prompted.
+bool AppDelegate::decidePermission(platform::Permission) {
+  return false;
 }
 
 }  // namespace tessary

@@ -17,6 +17,8 @@ void AppDelegate::buildWindow() {
   webView->setNavigationPolicy([this](const std::optional<platform::Address>& address) {
     return decidePolicyForNavigation(address);
   });
+  webView->setPermissionPolicy(
+      [this](platform::Permission kind) { return decidePermission(kind); });
   webView->setCrashHandler([this] { webContentCrashed(); });
   setupPage_ = std::make_unique<SetupPage>(*webView, locations_.setupLogFile, [this](bool paused) {
     if (setupProc) setupProc->pauseOutput(paused);

@@ -12,9 +12,10 @@ const Strings kStart = {"window Halvaren Tessary 1280x840 min 900x600 #fafaf7",
                         "status halvaren-tessary-symbolic Halvaren Tessary", "present",
                         "probe http://127.0.0.1:8477/ 1"};
 const std::string kBackend =
-    "spawn /bin/bash -lc cd '~/code' && exec 'uv' run tessary serve | in ~/code | group | pipe";
+    "spawn /bin/bash -lc cd '~/code' && exec 'uv' run tessary serve | in ~/code | session | "
+    "guarded | pipe";
 const std::string kWizard = "spawn /bin/bash " + kData + "/app/installer/bootstrap.sh " + kData +
-                            "/app ~/res/bin | in " + kData + "/app | pipe";
+                            "/app ~/res/bin | in " + kData + "/app | session | pipe";
 const std::string kNoCode =
     "alert Brak dołączonego kodu|Ta wersja aplikacji nie zawiera dołączonego kodu. Użyj paczki "
     "zip i ./install.sh, albo zbuduj aplikację przez installer/build_app.sh.";

@@ -44,6 +44,7 @@ struct FakeWindow final : platform::Window, platform::WebView {
   void editCommand(platform::EditCommand c) override { log("edit " + std::to_string(int(c))); }
   void setNavigationPolicy(platform::NavigationPolicy) override {}
   void setFileRequestHandler(platform::FileRequestHandler) override {}
+  void setPermissionPolicy(platform::PermissionPolicy) override {}
   void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
   void setDownloadHandler(platform::DownloadHandler) override {}
   void reload() override { log("reload"), post(loaded); }
@@ -133,7 +134,8 @@ struct Fake final : platform::Desktop, platform::System {
   platform::SpawnResult spawn(platform::SpawnSpec spec) override {
     std::string line = "spawn";
     for (const auto& arg : spec.argv) line += " " + arg;
-    line += " | in " + spec.workingDirectory + (spec.ownGroup ? " | group" : "");
+    line += " | in " + spec.workingDirectory + (spec.ownSession ? " | session" : "") +
+            (spec.stoppedWithProgram ? " | guarded" : "");
     if (spec.output == platform::Output::Pipe) line += " | pipe";
     log(line);
     spawns.push_back(std::move(spec));

@@ -19,8 +19,9 @@ class Package(ProgramTest):
             self.assertIn(dependency, depends)
         files = [line.split()[5] for line in sh("dpkg-deb", "-c", deb).stdout.splitlines()]
         self.assertEqual([f for f in files if not f.startswith("./usr/") and f != "./"], [], "files outside /usr")
-        lintian = sh("lintian", "--fail-on", "error", deb)
+        lintian = sh("lintian", "--fail-on", "error", "--pedantic", "--display-info", deb)
         self.assertEqual(lintian.returncode, 0, lintian.stdout + lintian.stderr)
+        self.assertNotRegex(lintian.stdout, "hardening-|desktop-entry-lacks", "built as Debian builds binaries")
 
         root = u.home / "root"
         for name in "info", "updates":

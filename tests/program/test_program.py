@@ -2,8 +2,9 @@
 instance, the window, keyboard, file chooser, drops, downloads and status menu, the backend's
 supervision, the first run's wizard, the navigation rule in the real web engine, and listeners on
 the panel's port that are not the panel."""
-import contextlib, os, shlex, signal, sys, threading, time
+import contextlib, os, shlex, shutil, signal, sys, threading, time
 from pathlib import Path
+from urllib.parse import unquote
 
 from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, alive, close_request, eventually,
                      exit_status, sh, status_area, window, windows, xdo)
@@ -20,8 +21,16 @@ ondragover = () => over || (over = true, say('over'));
 d.ondragover = (e) => e.preventDefault();
 d.ondrop = (e) => { e.preventDefault(); say('dropped'); };
 onpagehide = () => navigator.sendBeacon('/left');
+const outcome = (f) => Promise.race([Promise.resolve().then(f).then((v) => v.state || v,
+  (e) => e.name || 'geo' + e.code), new Promise((ok) => setTimeout(ok, 2000, 'unanswered'))]);
+const ask = async () => say('asked', (await Promise.all([() => Notification.requestPermission(),
+  () => new Promise((ok, no) => navigator.geolocation.getCurrentPosition(ok, no)), () => navigator.clipboard.readText(),
+  () => navigator.mediaDevices.getUserMedia({audio: true, video: true}),
+  () => navigator.mediaDevices.enumerateDevices(),
+  () => new Promise((ok) => { onpointerlockchange = () => ok('locked'); d.requestPointerLock(); }),
+  () => navigator.requestMediaKeySystemAccess('org.w3.clearkey', [{initDataTypes: ['cenc']}])].map(outcome))).join());
 onkeydown = (e) => ({F2: () => say('files', f.files.length), F3: () => get('name=a.bin&size=300000'),
-                     F4: () => get('name=slow.bin&size=3000000&slow=0.5')})[e.key]?.();
+                     F4: () => get('name=slow.bin&size=3000000&slow=0.5'), F6: ask})[e.key]?.();
 onload = () => { t.focus(); say('ready'); };</script>"""
 
 
@@ -34,6 +43,11 @@ class RunningPanel(ProgramTest):
         self.status.items.clear()
         self.app, self.window = self.user.start(PROGRAM), window(TITLE)
         self.assertTrue(self.window and self.reported("ready"), self.app.log.read_text())
+        # The page runs in the engine's sandbox: namespaces of its own, and a system call filter.
+        ns = lambda pid, kind: os.readlink(f"/proc/{pid}/ns/{kind}")  # noqa: E731
+        pages = sh("pgrep", "-x", "WebKitWebProces").stdout.split()
+        self.assertTrue(pages and all("Seccomp:\t2" in Path(f"/proc/{p}/status").read_text() and
+                                      all(ns(p, k) != ns(self.app.pid, k) for k in ("mnt", "net")) for p in pages))
 
     def reported(self, what, value=""):
         return eventually(lambda: self.seen(f"GET /{what}?{value}"), 5)
@@ -68,6 +82,9 @@ class RunningPanel(ProgramTest):
         self.keys("ctrl+h")
         self.until(lambda: not windows(TITLE), 5)
         self.assertTrue(self.start_again_shows_the_window())
+        self.keys("F6")  # every permission the page asks for is refused at once, with no prompt
+        asked = eventually(lambda: [unquote(r) for r in self.panel.requests if "/asked?" in r], 5)
+        self.assertRegex((asked or [""])[0], r"\?denied,geo1,NotAllowedError,(?!.*(granted|locked))")
         self.assertEqual(windows(TITLE, visible=False), every, "never a second window")
         self.assertEqual(self.seen("GET /"), 1, "never reloaded")
         self.keys("ctrl+q")
@@ -186,7 +203,7 @@ wait
         self.assertEqual(list(self.user.home.rglob("pwned")), [], "a folder's name was run")
         self.assertNotIn("earlier start", self.log.read_text(), "emptied at the start")
         program = sh("pgrep", "-P", self.app.pid, "-x", "halvaren-tessar").stdout.strip()
-        sh("pkill", "-KILL", "-P", program, "WebKitWebProc")
+        sh("pkill", "-KILL", "-x", "WebKitWebProces")  # in the sandbox, the program's grandchild
         self.until(lambda: self.panels() == 2, msg="the panel is back after the engine died")
         os.kill(server, signal.SIGKILL)  # uv ends with its server: the backend is gone
         self.until(lambda: self.panels() == 3, 20, "the panel is back after the backend died")
@@ -243,7 +260,7 @@ class Wizard(ProgramTest):
         before, children = pages(), sh("ps", "-o", "pid=,comm=", "--ppid", app.pid).stdout
         for _ in range(3):
             if pages() == before:
-                eventually(lambda: sh("pkill", "-KILL", "-P", app.pid, "WebKitWebProc").returncode == 0)
+                eventually(lambda: sh("pkill", "-KILL", "-x", "WebKitWebProces").returncode == 0)
                 eventually(lambda: pages() > before, 4)
         self.assertGreater(pages(), before, "the page was not loaded again; the program's children were:\n" + children)
 
@@ -313,25 +330,38 @@ sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
          "Kreator zakończył się bez zapisania pliku {data}/approot. Zajrzyj do dziennika: {data}/setup.log."),
         ("the data folder cannot be made", "echo never\n", b"", [],
          "Nie udało się uruchomić kreatora: Failed to change to directory “{data}/app” (Not a directory)"),
-        ("quitting during the wizard", "echo working\nsleep 3\n", b"working\n", ["working"], None)]
+        ("a data folder whose name is not UTF-8", "echo bad\nexit 1\n", b"bad\n", ["bad"], FAILED),
+        ("quit from its terminal", "echo working\nsleep 2\ntouch ~/still-here\n", b"working\n", ["working"], None)]
 
     def test_misbehaving_wizards_end_in_the_page(self):
         """The log holds every byte, the page every line and the ending; no backend; a prompt quit."""
         for fault, script, log, lines, ending in self.MISBEHAVING:
             with self.row(fault) as u:
                 exe, recorder = self.first_run(u, script)
-                if "data folder" in fault:
+                if "cannot be made" in fault:
                     u.write(".local/share/HalvarenTessary", "a file")
-                app = u.start(exe)
+                if "UTF-8" in fault:
+                    u.data = Path(os.fsdecode(bytes(u.home) + b"/dane\xff/HalvarenTessary"))
+                terminal = ["script", "-qefc", f"exec {shlex.quote(str(exe))}", "/dev/null"] * ("terminal" in fault)
+                app = u.start(*terminal or [exe], XDG_DATA_HOME=u.data.parent)
                 calls = recorder.page_calls
                 self.until(lambda: calls("fail" if ending else "log") and calls("log") == lines, 30)
                 if fault == "killed by a signal":  # a page loaded again gets the lines and the ending again
                     self.reload_page(app, recorder)
                     self.until(lambda: calls("fail") and calls("log") == lines, 10)
-                self.assertEqual(calls("fail"), [ending.format(data=u.data)] if ending else [])
+                self.assertEqual(calls("fail"), [ending.format(data=os.fsencode(u.data).decode(errors="replace"))]
+                                 if ending else [])
                 self.assertTrue(log == ((u.data / "setup.log").read_bytes() if u.data.is_dir() else b""), "the log")
                 self.assertTrue(not ending or exit_status(u.start(exe), 15) == 0, "the window answers")
-                self.quit_promptly(app)
+                if terminal:  # Ctrl-Z, a hang-up and Ctrl-C reach the program, which quits, but never the wizard
+                    group = int(sh("pgrep", "-P", app.pid).stdout)
+                    for sent in signal.SIGTSTP, signal.SIGCONT, signal.SIGHUP, signal.SIGINT:
+                        with contextlib.suppress(ProcessLookupError):
+                            os.killpg(group, sent)
+                    self.assertEqual(exit_status(app, 10), 0)
+                    self.until(lambda: (u.home / "still-here").exists(), 10, "the wizard was stopped")
+                else:
+                    self.quit_promptly(app)
                 self.assertFalse((u.data / "native-shell.log").exists(), "no backend")
 
 
@@ -359,6 +389,30 @@ class Upgrade(ProgramTest):
         self.assertEqual((app / "data/nagrania/moje.wav").read_text(), "mine", "the user's recording")
         self.assertEqual(sorted(p.name for p in (app / "tessary/static").iterdir()), ["panel.css", "panel.html"])
         self.assertIsNone(start("GET /nowy"), "the next start goes straight to the backend")
+
+
+class Sandbox(ProgramTest):
+    def test_where_the_engines_sandbox_cannot_be_set_up_the_panel_shows_without_it(self):
+        """An unprivileged user in a user namespace that allows no further one: bubblewrap cannot start there."""
+        if os.getuid() != 0:
+            self.skipTest("only root can map a user namespace's users onto its own (CI runs as root)")
+        u, nobody = self.user, ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+        exe = u.program()
+        u.write("site/index.html", "<script>onload = () => fetch('/shown')</script>")
+        shutil.copy(os.environ["XAUTHORITY"], u.write("xauth", ""))
+        sh("chown", "-R", "nobody:nogroup", u.home.chmod(0o755) or u.home)
+        panel = u.start(*nobody, "/usr/bin/python3", "-m", "http.server", "-b", "127.0.0.1", 8477, cwd=u.home / "site")
+        # The maps are written from outside, then the namespace's root (with them) limits it and becomes nobody.
+        app = u.start("unshare", "--user", "sh", "-c", "until [ -e ~/mapped ]; do sleep 0.01; done; exec sh -c "
+                      f"'echo 0 >/proc/sys/user/max_user_namespaces; exec {shlex.join(nobody)} {exe}'",
+                      XAUTHORITY=u.home / "xauth")
+        self.until(lambda: os.readlink(f"/proc/{app.pid}/ns/user") != os.readlink("/proc/self/ns/user"))
+        for ids in "uid_map", "gid_map":
+            Path(f"/proc/{app.pid}/{ids}").write_text("0 0 65536")
+        (u.home / "mapped").touch()
+        self.until(lambda: "GET /shown" in panel.log.read_text(), 20, app.log.read_text())
+        self.assertEqual(app.log.read_text().count("sandbox cannot be set up here"), 1, app.log.read_text())
+        self.quit_promptly(app)
 
 
 # The panel tries each kind of navigation towards each target, one page load per try: "/?step=N"

@@ -46,6 +46,7 @@ TEST(Rules, ReadyRootNeedsOneReadableLineNamingCodeWithItsCommand) {
       {" \n\t", std::nullopt},
       {code + "\n" + code, std::nullopt},
       {code + "\xFF", std::nullopt},
+      {code + std::string(1, '\0') + "/x", std::nullopt},
       {"~/code", std::nullopt},
       {dir / "elsewhere", std::nullopt}};
   EXPECT_EQ(readyRoot(approot), std::nullopt) << "no file";

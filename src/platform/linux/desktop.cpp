@@ -14,6 +14,7 @@
 #include "platform/linux/gobject_ptr.h"
 #include "platform/linux/gtk_window.h"
 #include "platform/linux/menu.h"
+#include "platform/linux/sandbox.h"
 #include "platform/linux/status_item.h"
 #include "platform/linux/system.h"
 
@@ -49,6 +50,7 @@ class GtkDesktop final : public Desktop {
   void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
 
   std::unique_ptr<Window> createWindow(const WindowSpec& spec) override {
+    sandbox_.enable();
     accelerators_ = adopt(gtk_accel_group_new());
     GtkWidget* bar = gtk_menu_bar_new();
     for (const auto& menu : menus_) {
@@ -131,6 +133,9 @@ class GtkDesktop final : public Desktop {
     return !surface || !(gdk_window_get_state(surface) & GDK_WINDOW_STATE_ICONIFIED);
   }
 
+  // The engine's sandbox is tried while the rest of the program starts.
+  void startup() { sandbox_.probe(); }
+
  private:
   static void onChooserResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
     auto& completion = *static_cast<FileListCompletion*>(data);
@@ -154,6 +159,7 @@ class GtkDesktop final : public Desktop {
   }
 
   GtkApplication* application_;
+  EngineSandbox sandbox_;
   std::vector<Menu> menus_;
   MenuActions actions_;
   GObjectPtr<GtkAccelGroup> accelerators_;
@@ -181,6 +187,10 @@ void onActivate(GtkApplication*, gpointer data) {
   if (!r->delegate->applicationShouldTerminateAfterLastWindowClosed())
     g_application_hold(G_APPLICATION(r->application));
   r->delegate->applicationDidFinishLaunching();
+}
+
+void onStartup(GtkApplication*, gpointer data) {
+  static_cast<Running*>(data)->desktop.startup();
 }
 
 void onShutdown(GtkApplication*, gpointer data) {
@@ -236,6 +246,7 @@ int runApplication(const ApplicationInfo& info, int argc, char** argv,
                    const_cast<ApplicationInfo*>(&info));
   Running running{application.get(), makeDelegate, GtkDesktop(application.get()), GlibSystem(),
                   nullptr};
+  g_signal_connect(application.get(), "startup", G_CALLBACK(onStartup), &running);
   g_signal_connect(application.get(), "activate", G_CALLBACK(onActivate), &running);
   g_signal_connect(application.get(), "shutdown", G_CALLBACK(onShutdown), &running);
   SourceId signals[] = {SourceId(g_unix_signal_add(SIGTERM, onQuitSignal, &running)),

@@ -41,6 +41,7 @@ class GtkWebView final : public WebView {
     g_signal_connect(view_.get(), "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(view_.get(), "create", G_CALLBACK(onCreate), this);
     g_signal_connect(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
+    g_signal_connect(view_.get(), "permission-request", G_CALLBACK(onPermissionRequest), this);
     g_signal_connect(view_.get(), "load-changed", G_CALLBACK(onLoadChanged), this);
     g_signal_connect(view_.get(), "web-process-terminated", G_CALLBACK(onTerminated), this);
     g_signal_connect(webkit_web_view_get_context(view_.get()), "download-started",
@@ -116,6 +117,7 @@ class GtkWebView final : public WebView {
     fileRequests_ = std::move(handler);
   }
 
+  void setPermissionPolicy(PermissionPolicy decide) override { permissions_ = std::move(decide); }
   void setCrashHandler(std::function<void()> handler) override { crashed_ = std::move(handler); }
   void setDownloadHandler(DownloadHandler handler) override { saveAs_ = std::move(handler); }
 
@@ -224,6 +226,34 @@ class GtkWebView final : public WebView {
     if (path) g_unlink(path.get());
   }
 
+  static Permission kindOf(WebKitPermissionRequest* request) {
+    const std::pair<GType, Permission> kinds[] = {
+        {WEBKIT_TYPE_GEOLOCATION_PERMISSION_REQUEST, Permission::Geolocation},
+        {WEBKIT_TYPE_NOTIFICATION_PERMISSION_REQUEST, Permission::Notifications},
+        {WEBKIT_TYPE_USER_MEDIA_PERMISSION_REQUEST, Permission::CameraOrMicrophone},
+        {WEBKIT_TYPE_DEVICE_INFO_PERMISSION_REQUEST, Permission::DeviceList},
+        {WEBKIT_TYPE_CLIPBOARD_PERMISSION_REQUEST, Permission::Clipboard},
+        {WEBKIT_TYPE_POINTER_LOCK_PERMISSION_REQUEST, Permission::PointerLock},
+        {WEBKIT_TYPE_MEDIA_KEY_SYSTEM_PERMISSION_REQUEST, Permission::MediaKeys},
+        {WEBKIT_TYPE_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST, Permission::WebsiteData}};
+    for (const auto& [type, kind] : kinds)
+      if (G_TYPE_CHECK_INSTANCE_TYPE(request, type)) return kind;
+    return Permission::Other;
+  }
+
+  // Answered at once: left unanswered, the engine would apply its own default, which allows
+  // pointer lock and may allow what a later version adds.
+  static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request,
+                                      gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (self->permissions_ && self->permissions_(kindOf(request))) {
+      webkit_permission_request_allow(request);
+    } else {
+      webkit_permission_request_deny(request);
+    }
+    return TRUE;
+  }
+
   static void onTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                            gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
@@ -281,6 +311,7 @@ class GtkWebView final : public WebView {
 
   GObjectPtr<WebKitWebView> view_;
   NavigationPolicy allow_;
+  PermissionPolicy permissions_;
   FileRequestHandler fileRequests_;
   std::vector<std::string> dropped_;
   gint64 droppedAt_ = 0;

@@ -243,14 +243,14 @@ SpawnResult spawnProcess(SpawnSpec spec) {
   const GStrvPtr environment = userEnvironment();
   gboolean started = g_spawn_async_with_pipes_and_fds(
       spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str(), argv.data(),
-      environment.get(), flags, spec.ownGroup ? makeSessionLeader : nullptr, nullptr, input.get(),
+      environment.get(), flags, spec.ownSession ? makeSessionLeader : nullptr, nullptr, input.get(),
       output.get(), output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr, &rawError);
   GErrorPtr error(rawError);
   output.reset();
   if (!started) return {nullptr, error ? error->message : "unknown error"};
 
   // GLib returns once the child has run its set-up and exec'd: the new session stands.
-  Fd lifeline = spec.ownGroup ? startGuardian(pid) : Fd();
+  Fd lifeline = spec.ownSession && spec.stoppedWithProgram ? startGuardian(pid) : Fd();
   const bool watched = static_cast<bool>(spec.onExit);
 
   std::shared_ptr<Watch> watch;
@@ -276,7 +276,7 @@ SpawnResult spawnProcess(SpawnSpec spec) {
         new std::shared_ptr<Watch>(watch),
         [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); });
   }
-  return {std::make_unique<Child>(pid, spec.ownGroup, std::move(watch), std::move(lifeline)), ""};
+  return {std::make_unique<Child>(pid, spec.ownSession, std::move(watch), std::move(lifeline)), ""};
 }
 
 }  // namespace tessary::platform::linux_impl
