@@ -9,8 +9,6 @@ namespace tessary {
 AppDelegate::AppDelegate(platform::Desktop& desktop, platform::System& system, Locations locations)
     : desktop_(desktop), system_(system), locations_(std::move(locations)) {}
 
-AppDelegate::~AppDelegate() = default;
-
 void AppDelegate::applicationDidFinishLaunching() {
   buildMainMenu();
   buildWindow();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "application/locations.h"
 #include "platform/application.h"
@@ -47,7 +48,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
   void buildStatusItem();
   void showWindow();
   bool windowShouldClose();
-  bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+  void applicationShouldHandleReopen(bool hasVisibleWindows) override;
   void showWindowAction() { showWindow(); }
   void openInBrowser();
   void quitAction();
@@ -55,7 +56,8 @@ class AppDelegate final : public platform::ApplicationDelegate {
   bool decidePermission(platform::Permission kind);
   void webContentCrashed();
   void runOpenPanel(const platform::FileRequest& request, platform::FileListCompletion done);
-  void saveDownload(const std::string& suggestedName, platform::SaveAnswer answer);
+  void saveDownload(const std::string& suggestedName, std::shared_ptr<platform::Download> download);
+  void pageDropped(const std::vector<std::string>& dropped);
 
   // Run-time state; public so that the tests can look at it.
   std::unique_ptr<platform::Window> window;
@@ -75,10 +77,22 @@ class AppDelegate final : public platform::ApplicationDelegate {
   void pollTick();
   void finishWizard(int status);
 
+  struct Transfer {
+    std::string suggestedName;
+    std::shared_ptr<platform::Download> download;
+    std::optional<std::string> path;
+    bool ended = false;
+  };
   void askWhereToSave();
+  void downloadEnded(Transfer& transfer, bool complete);
 
-  // Downloads waiting for the user to say where they go; the first one is being asked.
-  std::deque<std::pair<std::string, platform::SaveAnswer>> downloads_;
+  // Downloads waiting for the user to say where they go, the first one being asked; and the
+  // ones being written.
+  std::deque<std::shared_ptr<Transfer>> waitingDownloads_;
+  std::vector<std::shared_ptr<Transfer>> savingDownloads_;
+  // What was dropped on the page last, and when.
+  std::vector<std::string> dropped_;
+  double droppedAt_ = -std::numeric_limits<double>::infinity();
   std::unique_ptr<SetupPage> setupPage_;
   std::deque<double> contentCrashes_;
   std::deque<double> backendRestarts_;

@@ -9,6 +9,7 @@
 namespace tessary {
 
 inline constexpr char kPanelURL[] = "http://127.0.0.1:8477/";
+inline constexpr int kPanelPort = 8477;
 inline constexpr platform::Color kPaperColor{250.0 / 255.0, 250.0 / 255.0, 247.0 / 255.0, 1.0};
 inline constexpr char kApplicationId[] = "org.halvaren.Tessary";
 

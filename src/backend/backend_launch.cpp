@@ -58,23 +58,23 @@ void AppDelegate::startBackend(bool emptyLog) {
   }
   const std::string home = system_.homeDirectory();
 
-  platform::SpawnSpec spec;
-  spec.argv = {"/bin/bash", "-lc",
-               backendCommandLine(*root, chooseUV(locations_.bundledUVDir, home))};
-  spec.workingDirectory = *root;
+  platform::SpawnOptions options;
+  options.argv = {"/bin/bash", "-lc",
+                  backendCommandLine(*root, chooseUV(locations_.bundledUVDir, home))};
+  options.workingDirectory = *root;
   // The server runs as a grandchild of the shell's uv: only a process group reaches both.
-  spec.ownSession = spec.stoppedWithProgram = true;
+  options.ownSession = options.stoppedWithProgram = true;
 
   platform::createDirectories(locations_.appSupportDir);
   if (emptyLog) platform::createEmptyFile(locations_.shellLogFile);
   // Without a log the backend writes where the program does.
   if (auto log = std::make_shared<ShellLog>(locations_.shellLogFile); log->isOpen()) {
-    spec.output = platform::Output::Pipe;
-    spec.onOutput = [log](std::string_view bytes) { log->write(bytes); };
+    options.output = platform::Output::Pipe;
+    options.onOutput = [log](std::string_view bytes) { log->write(bytes); };
   }
-  spec.onExit = [this](int) { backendEnded(); };
+  options.onExit = [this](int) { backendEnded(); };
 
-  auto launched = system_.spawn(std::move(spec));
+  auto launched = system_.spawn(std::move(options));
   if (!launched.child) {
     configAlert(kLaunchAlertTitle, launchAlertText(launched.error, home));
     return;

@@ -4,7 +4,7 @@
 namespace tessary::platform {
 
 Address addressOf(std::string_view uri) {
-  Address address;
+  Address address{std::string(uri), std::nullopt, std::nullopt};
   const size_t colon = uri.find(':');
   // A scheme is a letter followed by letters, digits, "+", "-" or ".".
   auto schemeChar = [](char c) {

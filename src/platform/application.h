@@ -17,7 +17,7 @@ class ApplicationDelegate {
   virtual ~ApplicationDelegate() = default;
   virtual void applicationDidFinishLaunching() = 0;
   // The program was started again while running.
-  virtual bool applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
+  virtual void applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
   virtual bool applicationShouldTerminateAfterLastWindowClosed() = 0;
   virtual void applicationWillTerminate() = 0;
 };

@@ -10,7 +10,7 @@
 
 namespace tessary::platform {
 
-struct WindowSpec {
+struct WindowOptions {
   std::string title;
   int width = 0;
   int height = 0;
@@ -26,7 +26,6 @@ class Window {
   virtual void present() = 0;
   virtual void hide() = 0;
   virtual void minimize() = 0;
-  virtual bool isVisible() const = 0;
   // Asked when the user closes the window; returning false keeps it alive.
   virtual void setCloseHandler(std::function<bool()> shouldClose) = 0;
   virtual WebView& webView() = 0;
@@ -37,13 +36,13 @@ class StatusItem {
   virtual ~StatusItem() = default;
 };
 
-struct StatusItemSpec {
+struct StatusItemOptions {
   std::string iconName;
   std::string title;  // tool tip and accessible name
   std::vector<MenuEntry> entries;
 };
 
-struct FileChooserSpec {
+struct FileChooserOptions {
   std::string title;
   std::string acceptLabel;
   bool chooseDirectories = false;
@@ -60,13 +59,13 @@ class Desktop {
   // Remembered and attached to the main window once it exists.
   virtual void installMenuBar(std::vector<Menu> menus) = 0;
   // Creates the main window with its web view, paints it in the background colour and shows it.
-  virtual std::unique_ptr<Window> createWindow(const WindowSpec& spec) = 0;
-  virtual std::unique_ptr<StatusItem> createStatusItem(const StatusItemSpec& spec) = 0;
+  virtual std::unique_ptr<Window> createWindow(const WindowOptions& options) = 0;
+  virtual std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) = 0;
   // Modal warning with one "OK" button; returns once it has been pressed.
   virtual void alert(const std::string& title, const std::string& text) = 0;
   virtual void showAbout() = 0;
   // Non-modal; the completion runs once, on the main loop.
-  virtual void chooseFiles(const FileChooserSpec& spec, FileListCompletion completion) = 0;
+  virtual void chooseFiles(const FileChooserOptions& options, FileListCompletion completion) = 0;
   virtual void openInBrowser(const std::string& url) = 0;
   // Ends the event loop; the application's will-terminate answer runs on the way out.
   virtual void quit() = 0;

@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "base/text.h"
-#include "platform/fd.h"
+#include "platform/handle.h"
 
 namespace tessary::platform {
 
@@ -193,30 +193,25 @@ bool copyTree(const std::string& from, const std::string& to) {
   return complete && !error;
 }
 
-AppendFile::AppendFile(const std::string& path)
-    : fd_(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)) {}
-
-AppendFile::~AppendFile() {
-  close();
+AppendFile::AppendFile(const std::string& path) {
+  reopen(path);
 }
 
 uint64_t AppendFile::size() const {
   struct stat st;
-  return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  return fd_ && ::fstat(fd_.get(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
 void AppendFile::write(std::string_view bytes) {
-  writeAll(fd_, bytes);
+  writeAll(fd_.get(), bytes);
 }
 
 void AppendFile::reopen(const std::string& path) {
-  close();
-  fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  fd_.reset(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
 }
 
 void AppendFile::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  fd_.reset();
 }
 
 }  // namespace tessary::platform

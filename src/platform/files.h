@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/handle.h"
+
 namespace tessary::platform {
 
 // The whole file, when it can be read and is valid UTF-8.
@@ -45,10 +47,7 @@ bool copyTree(const std::string& from, const std::string& to);
 class AppendFile {
  public:
   explicit AppendFile(const std::string& path);
-  ~AppendFile();
-  AppendFile(const AppendFile&) = delete;
-  AppendFile& operator=(const AppendFile&) = delete;
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return static_cast<bool>(fd_); }
   uint64_t size() const;
   void write(std::string_view bytes);
   // The same file name again, for a file that replaced the one open.
@@ -56,7 +55,7 @@ class AppendFile {
   void close();
 
  private:
-  int fd_ = -1;
+  Fd fd_;
 };
 
 }  // namespace tessary::platform

@@ -21,11 +21,11 @@ constexpr std::string_view kListen = "0A";
 
 }  // namespace
 
-std::optional<bool> loopbackListenersOwnedBy(std::string_view tcp, std::string_view tcp6, int port,
-                                             unsigned uid) {
+std::vector<unsigned> loopbackListenerOwners(std::string_view tcp, std::string_view tcp6,
+                                             int port) {
   char portHex[8];
   std::snprintf(portHex, sizeof portHex, "%04X", static_cast<unsigned>(port) & 0xFFFF);
-  std::optional<bool> owned;
+  std::vector<unsigned> owners;
   for (std::string_view table : {tcp, tcp6}) {
     std::istringstream lines{std::string(table)};
     std::string line;
@@ -41,10 +41,10 @@ std::optional<bool> loopbackListenersOwnedBy(std::string_view tcp, std::string_v
         continue;
       bool reachable = false;
       for (std::string_view address : kReachable) reachable |= local.substr(0, colon) == address;
-      if (reachable) owned = owned.value_or(true) && owner == uid;
+      if (reachable) owners.push_back(owner);
     }
   }
-  return owned;
+  return owners;
 }
 
 }  // namespace tessary::platform

@@ -1,15 +1,14 @@
 // Who listens on a loopback port, as the kernel's socket tables say.
 #pragma once
 
-#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace tessary::platform {
 
-// Whether every listening socket that a connection to 127.0.0.1:port can reach (bound to
-// 127.0.0.1, 0.0.0.0, ::, or their IPv4-mapped forms) belongs to uid, read from the text of
-// /proc/net/tcp and /proc/net/tcp6. Nothing when no such listener is listed.
-std::optional<bool> loopbackListenersOwnedBy(std::string_view tcp, std::string_view tcp6, int port,
-                                             unsigned uid);
+// The owners (user ids) of the listening sockets that a connection to 127.0.0.1:port can
+// reach (bound to 127.0.0.1, 0.0.0.0, ::, or their IPv4-mapped forms), read from the text of
+// /proc/net/tcp and /proc/net/tcp6.
+std::vector<unsigned> loopbackListenerOwners(std::string_view tcp, std::string_view tcp6, int port);
 
 }  // namespace tessary::platform

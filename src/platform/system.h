@@ -20,7 +20,6 @@ class Timer {
 class ChildProcess {
  public:
   virtual ~ChildProcess() = default;
-  virtual int pid() const = 0;
   // True while the process (for a group leader: any process of its group) still runs.
   virtual bool isRunning() = 0;
   // The polite stop (SIGTERM) and the forced stop (SIGKILL); a group leader's whole group
@@ -38,7 +37,7 @@ enum class Output {
   Pipe,     // both streams into one pipe, delivered to onOutput
 };
 
-struct SpawnSpec {
+struct SpawnOptions {
   std::vector<std::string> argv;  // argv[0] is the executable's path
   std::string workingDirectory;
   Output output = Output::Inherit;
@@ -73,9 +72,13 @@ class System {
   // never before probe() returns, with the HTTP status or nothing.
   virtual void probe(const std::string& url, double timeout,
                      std::function<void(std::optional<int> status)> completion) = 0;
+  // The owners of the listening sockets that a connection to 127.0.0.1:port reaches, as far as
+  // the system tells (nothing where it tells nothing), and the user this program runs as.
+  virtual std::vector<unsigned> loopbackListenerOwners(int port) = 0;
+  virtual unsigned currentUser() = 0;
   // work on a worker thread, then done on the main loop.
   virtual void runInBackground(std::function<void()> work, std::function<void()> done) = 0;
-  virtual SpawnResult spawn(SpawnSpec spec) = 0;
+  virtual SpawnResult spawn(SpawnOptions options) = 0;
   virtual std::string homeDirectory() = 0;
 };
 

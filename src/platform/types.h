@@ -27,14 +27,14 @@ struct Menu {
   std::vector<MenuEntry> entries;
 };
 
-// The two parts of an address the navigation rule reads, as the web engine parsed them.
+// An address as the web engine wrote it, with the two parts the navigation rule reads.
 struct Address {
+  std::string uri;
   std::optional<std::string> scheme;
   std::optional<std::string> host;
 };
 
 using FileList = std::optional<std::vector<std::string>>;
-using SaveAnswer = std::function<void(std::optional<std::string> path)>;
 using FileListCompletion = std::function<void(FileList)>;
 
 struct FileRequest {

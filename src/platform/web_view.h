@@ -1,9 +1,12 @@
-// The one web view: loading, page scripts, editing commands, and the two hooks
-// through which the engine asks the application about navigations and file inputs.
+// The one web view: loading, page scripts, editing commands, and the hooks through which the
+// engine tells the application what a page does and asks what it may do.
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -30,9 +33,23 @@ using NavigationPolicy = std::function<bool(const std::optional<Address>&)>;
 // Put to every permission request of a page; false refuses it at once, without a prompt.
 using PermissionPolicy = std::function<bool(Permission)>;
 using FileRequestHandler = std::function<void(const FileRequest&, FileListCompletion)>;
-// A download the page started, with the file name the engine suggests; the answer is where
-// to save it, or nothing to cancel it.
-using DownloadHandler = std::function<void(const std::string& suggestedName, SaveAnswer answer)>;
+
+// A download the page started; it waits until it is told where to go.
+class Download {
+ public:
+  virtual ~Download() = default;
+  // The engine writes the file there as its bytes arrive.
+  virtual void saveTo(const std::string& path) = 0;
+  virtual void cancel() = 0;
+  // Called once when the transfer has ended: with true when all of it arrived, with false
+  // when it failed, was cancelled or its server went away before the end.
+  virtual void setEndHandler(std::function<void(bool complete)> ended) = 0;
+};
+// With the file name the engine suggests.
+using DownloadHandler =
+    std::function<void(const std::string& suggestedName, std::shared_ptr<Download> download)>;
+// What was dropped on the page (addresses, or text), before the engine acts on it.
+using DropHandler = std::function<void(const std::vector<std::string>& dropped)>;
 
 class WebView {
  public:
@@ -50,6 +67,7 @@ class WebView {
   virtual void setPermissionPolicy(PermissionPolicy decide) = 0;
   // Without a handler no download is saved.
   virtual void setDownloadHandler(DownloadHandler handler) = 0;
+  virtual void setDropHandler(DropHandler handler) = 0;
   // Called when the page's content process ended unexpectedly (a crash, the memory limit).
   virtual void setCrashHandler(std::function<void()> handler) = 0;
   // Called when the page last asked for has loaded (or failed to).

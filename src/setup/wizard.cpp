@@ -30,27 +30,27 @@ void AppDelegate::launchBootstrap() {
   platform::createEmptyFile(locations_.setupLogFile);
   auto run = std::make_shared<WizardRun>(locations_.setupLogFile);
 
-  platform::SpawnSpec spec;
-  spec.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
-               locations_.installedRoot, locations_.bundledUVDir.value_or("")};
-  spec.workingDirectory = locations_.installedRoot;
+  platform::SpawnOptions options;
+  options.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
+                  locations_.installedRoot, locations_.bundledUVDir.value_or("")};
+  options.workingDirectory = locations_.installedRoot;
   // Out of reach of a terminal the program was started from; and, as the program never stops
   // the wizard, not stopped with it.
-  spec.ownSession = true;
-  spec.output = platform::Output::Pipe;
-  spec.onOutput = [this, run](std::string_view bytes) {
+  options.ownSession = true;
+  options.output = platform::Output::Pipe;
+  options.onOutput = [this, run](std::string_view bytes) {
     // The log gets every byte first, lines the page never sees included; the page reads its
     // lines back from it after a reload.
     if (run->log.isOpen()) run->log.write(bytes);
     setupPage_->output(bytes);
   };
   // The platform delivers every byte of output before the exit.
-  spec.onExit = [this, run](int status) {
+  options.onExit = [this, run](int status) {
     run->log.close();
     finishWizard(status);
   };
 
-  auto launched = system_.spawn(std::move(spec));
+  auto launched = system_.spawn(std::move(options));
   if (!launched.child) {
     setupPage_->end(failCall(wizardStartFailure(launched.error)));
     return;

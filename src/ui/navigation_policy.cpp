@@ -2,11 +2,16 @@
 // perform, and the answer to its permission requests.
 #include "ui/navigation_policy.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "application/app_delegate.h"
 
 namespace tessary {
+
+namespace {
+constexpr double kDropFollowedWithin = 2.0;
+}
 
 bool allowNavigation(const std::optional<platform::Address>& address) {
   if (!address) return false;
@@ -20,7 +25,18 @@ bool allowNavigation(const std::optional<platform::Address>& address) {
 }
 
 bool AppDelegate::decidePolicyForNavigation(const std::optional<platform::Address>& address) {
+  // The engine opens what a drop that no part of the page takes carried in place of the page:
+  // that navigation, right after the drop, is refused.
+  if (address && system_.now() - droppedAt_ < kDropFollowedWithin &&
+      std::find(dropped_.begin(), dropped_.end(), address->uri) != dropped_.end()) {
+    return false;
+  }
   return allowNavigation(address);
+}
+
+void AppDelegate::pageDropped(const std::vector<std::string>& dropped) {
+  dropped_ = dropped;
+  droppedAt_ = system_.now();
 }
 
 // The panel needs no location, device, notification or clipboard of the desktop: whatever a

@@ -4,16 +4,16 @@
 namespace tessary {
 
 void AppDelegate::buildStatusItem() {
-  platform::StatusItemSpec spec;
-  spec.iconName = "halvaren-tessary-symbolic";
-  spec.title = "Halvaren Tessary";
-  spec.entries = {
+  platform::StatusItemOptions options;
+  options.iconName = "halvaren-tessary-symbolic";
+  options.title = "Halvaren Tessary";
+  options.entries = {
       {"Otwórz Tessary", "", [this] { showWindowAction(); }},
       {"Panel w przeglądarce", "", [this] { openInBrowser(); }},
       {"", "", nullptr},
       {"Zakończ", "", [this] { quitAction(); }},
   };
-  statusItem = desktop_.createStatusItem(spec);
+  statusItem = desktop_.createStatusItem(options);
 }
 
 void AppDelegate::openInBrowser() {

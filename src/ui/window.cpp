@@ -4,14 +4,14 @@
 namespace tessary {
 
 void AppDelegate::buildWindow() {
-  platform::WindowSpec spec;
-  spec.title = "Halvaren Tessary";
-  spec.width = 1280;
-  spec.height = 840;
-  spec.minWidth = 900;
-  spec.minHeight = 600;
-  spec.background = kPaperColor;
-  window = desktop_.createWindow(spec);
+  platform::WindowOptions options;
+  options.title = "Halvaren Tessary";
+  options.width = 1280;
+  options.height = 840;
+  options.minWidth = 900;
+  options.minHeight = 600;
+  options.background = kPaperColor;
+  window = desktop_.createWindow(options);
   window->setCloseHandler([this] { return windowShouldClose(); });
   webView = &window->webView();
   webView->setNavigationPolicy([this](const std::optional<platform::Address>& address) {
@@ -26,9 +26,12 @@ void AppDelegate::buildWindow() {
   webView->setLoadHandler([this] {
     if (!panelLoaded) setupPage_->loaded();
   });
-  webView->setDownloadHandler([this](const std::string& name, platform::SaveAnswer answer) {
-    saveDownload(name, std::move(answer));
-  });
+  webView->setDownloadHandler(
+      [this](const std::string& name, std::shared_ptr<platform::Download> download) {
+        saveDownload(name, std::move(download));
+      });
+  webView->setDropHandler(
+      [this](const std::vector<std::string>& dropped) { pageDropped(dropped); });
   webView->setFileRequestHandler(
       [this](const platform::FileRequest& request, platform::FileListCompletion done) {
         runOpenPanel(request, std::move(done));
@@ -52,9 +55,8 @@ bool AppDelegate::windowShouldClose() {
   return false;
 }
 
-bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
   if (!hasVisibleWindows) showWindow();
-  return true;
 }
 
 }  // namespace tessary

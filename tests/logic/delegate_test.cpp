@@ -1,6 +1,9 @@
 // The delegate on the fake platform, each scenario checked against its whole transcript: what
 // only a manual clock or the inside can show of the launch, menus, polling, restarts and setup.
+#include <algorithm>
 #include "logic/fake_platform.h"
+
+#include "platform/address.h"
 
 namespace tessary {
 namespace {
@@ -35,6 +38,12 @@ TEST(Launch, BuildsTheInterfaceThenTheProbeAndWhatIsInstalledPickTheRoad) {
       {{}, WithoutCommand, false, false, true, {kNoCode}},
       {{}, None, false, false, false, {kNoCode}},
   };
+  World other;  // a listener of another user's on the panel's port is never asked, and no panel
+  other.installCode();
+  other.fake.listeners = {1000, 0};
+  other.delegate.applicationDidFinishLaunching();
+  other.fake.runPending();
+  EXPECT_EQ(other.take(), (Strings{kStart[0], kStart[1], kStart[2], kBackend}));
   for (const auto& c : cases) {
     World w(c.resources);
     if (c.code == Installed) w.installCode();
@@ -73,6 +82,37 @@ TEST(Window, EveryMenuEntryDoesItsOwnThing) {
                "status|Otwórz Tessary| present",
                "status|Panel w przeglądarce| browser http://127.0.0.1:8477/", "status||",
                "status|Zakończ| quit"}));
+}
+
+// Downloads ask one at a time; one that does not arrive whole, or still runs at quit, leaves
+// nothing. A drop the page does not take is not followed by the engine's navigation to it.
+TEST(Window, DownloadsAskInTurnLeaveNothingPartialAndADropIsNotFollowed) {
+  TempDir saved;
+  auto w = std::make_unique<World>();
+  w->launch(200);
+  w->take();
+  std::shared_ptr<FakeDownload> d[3];
+  for (int i = 0; i < 3; ++i)
+    w->view().saveAs(std::to_string(i) + ".bin",
+                     d[i] = std::make_shared<FakeDownload>(w->fake.log, std::to_string(i)));
+  for (auto answer : {platform::FileList(Strings{saved / "0"}), platform::FileList(),
+                      platform::FileList(Strings{saved / "2"})})
+    w->fake.choosers.at(w->fake.choosers.size() - 1)(answer);
+  EXPECT_EQ(w->take(),
+            (Strings{"choose Zapisz plik 0.bin", "0 to " + saved / "0", "choose Zapisz plik 1.bin",
+                     "1 cancelled", "choose Zapisz plik 2.bin", "2 to " + saved / "2"}));
+  for (const char* name : {"0", "2", "kept"}) writeFile(saved / name, "part");
+  d[0]->ended(false);
+  w.reset();
+  EXPECT_EQ(std::filesystem::exists(saved / "0") + std::filesystem::exists(saved / "2"), 0);
+  EXPECT_EQ(readFile(saved / "kept"), "part");
+
+  World p;
+  p.launch(200);
+  p.view().dropped({"file:///dropped.txt", "https://example.com/"});
+  EXPECT_FALSE(p.view().allow(platform::addressOf("file:///dropped.txt")));
+  p.fake.advance(2.1);
+  EXPECT_TRUE(p.view().allow(platform::addressOf("file:///dropped.txt")));
 }
 
 TEST(Polling, ProbesOneAtATimeAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
@@ -115,6 +155,45 @@ TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFive
   Strings restarts;
   for (int n = 0; n < 3; ++n) restarts.insert(restarts.end(), {kBackend, kPoll, kLoad});
   EXPECT_EQ(w.take(), restarts) << "three restarts and no fourth";
+}
+
+// The page's calls wait while it is busy, then go together; while more than the backlog waits,
+// the wizard's output waits too; a page loaded again gets every line again from the log, and
+// the ending after them.
+TEST(Setup, PageCallsGoTogetherWhileThePageIsBusyAndComeBackFromTheLogAfterAReload) {
+  World w;
+  w.shipBundle();
+  w.launch(std::nullopt);
+  w.view().holdScripts = true;
+  auto& wizard = w.fake.spawns.back();
+  auto pageRuns = [&] {  // every script the page is given until it has nothing more to run
+    std::string all;
+    for (Strings sent;
+         w.fake.runPending(), !w.view().scripts.empty() || !(sent = w.take()).empty();) {
+      for (const auto& line : sent) all += line + "\n";
+      if (!w.view().scripts.empty()) std::exchange(w.view().scripts, {}).at(0)();
+    }
+    return all;
+  };
+  w.take();
+  const std::string line(99, 'x');
+  std::string flood;
+  for (int i = 0; i < 11000; ++i) flood += line + "\n";
+  wizard.onOutput("one\ntw");
+  wizard.onOutput("o\nthree\n");
+  wizard.onOutput(flood);
+  wizard.onExit(3);
+  std::string first = pageRuns(), again = (w.view().crashed(), pageRuns());
+  for (const std::string& sent : {first, again}) {
+    const size_t at[] = {sent.find("\"one\""), sent.find("\"two\",\"three\""), sent.find(line),
+                         sent.rfind(line), sent.find("wrFail(")};
+    EXPECT_TRUE(std::is_sorted(std::begin(at), std::end(at)) && at[4] != std::string::npos);
+    EXPECT_LT(sent.find("pause output"), sent.find("resume output"));
+    size_t lines = 0;
+    for (size_t i = 0; (i = sent.find(line, i)) != std::string::npos; i += line.size()) ++lines;
+    EXPECT_EQ(lines, 11000u);
+  }
+  EXPECT_EQ(first.substr(0, 13), "wrLog(\"one\")\n") << "one call alone, as is";
 }
 
 // The first-run wizard's failures reach the page in the program runs; here what follows success.

@@ -28,7 +28,6 @@ struct FakeWindow final : platform::Window, platform::WebView {
   void present() override { log("present"); }
   void hide() override { log("hide"); }
   void minimize() override { log("minimize"); }
-  bool isVisible() const override { return true; }
   void setCloseHandler(std::function<bool()>) override {}
   platform::WebView& webView() override { return *this; }
   // Pages load at once; scripts run at once unless held, to be finished by the test.
@@ -42,16 +41,20 @@ struct FakeWindow final : platform::Window, platform::WebView {
   }
   void setLoadHandler(std::function<void()> h) override { loaded = std::move(h); }
   void editCommand(platform::EditCommand c) override { log("edit " + std::to_string(int(c))); }
-  void setNavigationPolicy(platform::NavigationPolicy) override {}
+  void setNavigationPolicy(platform::NavigationPolicy p) override { allow = std::move(p); }
   void setFileRequestHandler(platform::FileRequestHandler) override {}
   void setPermissionPolicy(platform::PermissionPolicy) override {}
   void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
-  void setDownloadHandler(platform::DownloadHandler) override {}
+  void setDownloadHandler(platform::DownloadHandler h) override { saveAs = std::move(h); }
+  void setDropHandler(platform::DropHandler h) override { dropped = std::move(h); }
   void reload() override { log("reload"), post(loaded); }
 
   Transcript& log;
   std::function<void(std::function<void()>)> post;
   std::function<void()> crashed, loaded;
+  platform::NavigationPolicy allow;
+  platform::DownloadHandler saveAs;
+  platform::DropHandler dropped;
   bool holdScripts = false;
   std::vector<std::function<void()>> scripts;
 };
@@ -59,7 +62,6 @@ struct FakeWindow final : platform::Window, platform::WebView {
 // A child process that stops at the polite stop.
 struct FakeChild final : platform::ChildProcess {
   explicit FakeChild(Transcript& t) : log(t) {}
-  int pid() const override { return 4242; }
   bool isRunning() override { return running; }
   void terminate() override { log("terminate"), running = false; }
   void kill() override { log("kill"), running = false; }
@@ -69,9 +71,19 @@ struct FakeChild final : platform::ChildProcess {
   bool running = true;
 };
 
+struct FakeDownload final : platform::Download {
+  FakeDownload(Transcript& t, std::string n) : log(t), name(std::move(n)) {}
+  void saveTo(const std::string& path) override { log(name + " to " + path); }
+  void cancel() override { log(name + " cancelled"), ended ? ended(false) : void(); }
+  void setEndHandler(std::function<void(bool)> e) override { ended = std::move(e); }
+  Transcript& log;
+  std::string name;
+  std::function<void(bool)> ended;
+};
+
 struct Fake final : platform::Desktop, platform::System {
   void installMenuBar(std::vector<platform::Menu> m) override { menus = std::move(m); }
-  std::unique_ptr<platform::Window> createWindow(const platform::WindowSpec& s) override {
+  std::unique_ptr<platform::Window> createWindow(const platform::WindowOptions& s) override {
     char line[160];
     std::snprintf(line, sizeof line, "window %s %dx%d min %dx%d #%02x%02x%02x", s.title.c_str(),
                   s.width, s.height, s.minWidth, s.minHeight, int(s.background.red * 255 + .5),
@@ -83,17 +95,18 @@ struct Fake final : platform::Desktop, platform::System {
     return w;
   }
   std::unique_ptr<platform::StatusItem> createStatusItem(
-      const platform::StatusItemSpec& spec) override {
-    status = spec;
-    log("status " + spec.iconName + " " + spec.title);
+      const platform::StatusItemOptions& options) override {
+    status = options;
+    log("status " + options.iconName + " " + options.title);
     return std::make_unique<platform::StatusItem>();
   }
   void alert(const std::string& title, const std::string& text) override {
     log("alert " + title + "|" + text);
   }
   void showAbout() override { log("about"); }
-  void chooseFiles(const platform::FileChooserSpec& s, platform::FileListCompletion) override {
-    log("choose " + s.title);
+  void chooseFiles(const platform::FileChooserOptions& s, platform::FileListCompletion c) override {
+    log("choose " + s.title + " " + s.suggestedName);
+    choosers.push_back(std::move(c));
   }
   void openInBrowser(const std::string& url) override { log("browser " + url); }
   void quit() override { log("quit"); }
@@ -131,18 +144,20 @@ struct Fake final : platform::Desktop, platform::System {
     work();
     post(std::move(done));
   }
-  platform::SpawnResult spawn(platform::SpawnSpec spec) override {
+  platform::SpawnResult spawn(platform::SpawnOptions options) override {
     std::string line = "spawn";
-    for (const auto& arg : spec.argv) line += " " + arg;
-    line += " | in " + spec.workingDirectory + (spec.ownSession ? " | session" : "") +
-            (spec.stoppedWithProgram ? " | guarded" : "");
-    if (spec.output == platform::Output::Pipe) line += " | pipe";
+    for (const auto& arg : options.argv) line += " " + arg;
+    line += " | in " + options.workingDirectory + (options.ownSession ? " | session" : "") +
+            (options.stoppedWithProgram ? " | guarded" : "");
+    if (options.output == platform::Output::Pipe) line += " | pipe";
     log(line);
-    spawns.push_back(std::move(spec));
+    spawns.push_back(std::move(options));
     if (spawnError) return {nullptr, *std::exchange(spawnError, std::nullopt)};
     return {std::make_unique<FakeChild>(log), ""};
   }
   std::string homeDirectory() override { return log.dir + "/home"; }
+  std::vector<unsigned> loopbackListenerOwners(int) override { return listeners; }
+  unsigned currentUser() override { return 1000; }
 
   void runPending() {
     while (!queue.empty()) {
@@ -176,11 +191,13 @@ struct Fake final : platform::Desktop, platform::System {
   Transcript log;
   double clock = 1000.0;
   std::vector<platform::Menu> menus;
-  platform::StatusItemSpec status;
+  platform::StatusItemOptions status;
   FakeWindow* window = nullptr;
   std::vector<std::function<void(std::optional<int>)>> probes;
   size_t answered = 0;
-  std::vector<platform::SpawnSpec> spawns;
+  std::vector<platform::SpawnOptions> spawns;
+  std::vector<platform::FileListCompletion> choosers;
+  std::vector<unsigned> listeners;
   std::optional<std::string> spawnError;
   std::vector<std::function<void()>> queue;
   std::vector<Scheduled> scheduled;

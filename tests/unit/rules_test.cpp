@@ -122,20 +122,22 @@ TEST(Rules, NavigationStaysOnTheLoopbackNamesAndLocalSchemes) {
 }
 
 TEST(Rules, AListenerOnThePanelPortCountsOnlyWhenItIsTheUsersOwn) {
-  // Rows of the kernel's tables for a socket of user 1000 on port 8477 (0x211D), asked by 0:
-  // "-" another user's, "?" not known to be anyone's.
-  auto owned = [](const std::string& row, unsigned uid = 0) {
+  // Rows of the kernel's tables for a socket of user 1000 on port 8477 (0x211D): "+" one that
+  // a connection to 127.0.0.1:8477 reaches, "-" one it does not.
+  auto owners = [](const std::string& row) {
     const std::string rest = " 00000000:00000000 00:00000000 00000000  1000 0 1";
-    return platform::loopbackListenersOwnedBy("heading\n   0: " + row + rest, "", 8477, uid);
+    return platform::loopbackListenerOwners("heading\n   0: " + row + rest, "", 8477);
   };
   const std::string any6 = "00000000000000000000000000000000", v6 = ":211D " + any6 + ":0000 0A";
   for (const std::string& row : std::initializer_list<std::string>{
-           "-0100007F:211D 00000000:0000 0A", "-" + any6 + v6,
-           "-0000000000000000FFFF00000100007F" + v6, "?0101007F:211D 00000000:0000 0A",
-           "?00000000000000000000000001000000" + v6, "?0100007F:211D 0100007F:9C40 01",
-           "?0100007F:211E 00000000:0000 0A"})
-    EXPECT_EQ(owned(row.substr(1)), row[0] == '-' ? std::optional(false) : std::nullopt) << row;
-  EXPECT_EQ(owned("0100007F:211D 00000000:0000 0A", 1000), true);
+           "+0100007F:211D 00000000:0000 0A", "+" + any6 + v6,
+           "+0000000000000000FFFF00000100007F" + v6, "-0101007F:211D 00000000:0000 0A",
+           "-00000000000000000000000001000000" + v6, "-0100007F:211D 0100007F:9C40 01",
+           "-0100007F:211E 00000000:0000 0A"})
+    EXPECT_EQ(owners(row.substr(1)), std::vector<unsigned>(row[0] == '+', 1000)) << row;
+  EXPECT_TRUE(listenersAreOwn({}, 0)) << "nothing known";
+  EXPECT_TRUE(listenersAreOwn({1000, 1000}, 1000));
+  EXPECT_FALSE(listenersAreOwn({1000, 0}, 1000));
 }
 
 // The page's own engine reads the literals of hostile lines in the wizard's program run.

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "platform/handle.h"
+
 namespace tessary::platform::linux_impl {
 
 struct GObjectUnref {
@@ -39,33 +41,10 @@ struct GErrorFree {
 };
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 
-// A main-loop source id, removed when the owner goes.
-class SourceId {
- public:
-  SourceId() = default;
-  explicit SourceId(guint id) : id_(id) {}
-  ~SourceId() { reset(); }
-  SourceId(SourceId&& other) noexcept : id_(other.release()) {}
-  SourceId& operator=(SourceId&& other) noexcept {
-    if (this != &other) {
-      reset();
-      id_ = other.release();
-    }
-    return *this;
-  }
-  void reset() {
-    if (id_) g_source_remove(id_);
-    id_ = 0;
-  }
-  // Gives up ownership without removing the source.
-  guint release() {
-    guint id = id_;
-    id_ = 0;
-    return id;
-  }
-
- private:
-  guint id_ = 0;
-};
+inline void removeSource(guint id) {
+  g_source_remove(id);
+}
+// A main-loop source, removed when its owner goes.
+using SourceId = UniqueHandle<guint, 0, removeSource>;
 
 }  // namespace tessary::platform::linux_impl

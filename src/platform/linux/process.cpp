@@ -18,9 +18,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/fd.h"
+#include "platform/handle.h"
 #include "platform/linux/environment.h"
 #include "platform/linux/gobject_ptr.h"
+#include "platform/linux/main_loop.h"
 
 namespace tessary::platform::linux_impl {
 
@@ -86,6 +87,7 @@ Fd startGuardian(pid_t group) {
 // Output and exit of a watched child. Lives until both the pipe and the exit are done,
 // independently of the ChildProcess handle.
 struct Watch : std::enable_shared_from_this<Watch> {
+  GPid pid = 0;
   Fd pipe;
   SourceId pipeSource;
   bool paused = false;
@@ -93,17 +95,13 @@ struct Watch : std::enable_shared_from_this<Watch> {
   std::function<void(int)> onExit;
 
   void watchPipe() {
-    pipeSource = SourceId(g_unix_fd_add_full(
-        G_PRIORITY_DEFAULT, pipe.get(), static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-        [](gint, GIOCondition, gpointer data) -> gboolean {
-          auto& w = **static_cast<std::shared_ptr<Watch>*>(data);
-          if (w.read(false)) return G_SOURCE_CONTINUE;
-          w.pipeSource.release();  // removed by returning
-          w.pipe.reset();
-          return G_SOURCE_REMOVE;
-        },
-        new std::shared_ptr<Watch>(shared_from_this()),
-        [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); }));
+    const auto condition = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
+    pipeSource = SourceId(watchFd(pipe.get(), condition, [self = shared_from_this()] {
+      if (self->read(false)) return true;
+      self->pipeSource.release();  // removed by returning
+      self->pipe.reset();
+      return false;
+    }));
   }
 
   void pause(bool pause) {
@@ -176,8 +174,6 @@ class Child final : public ChildProcess {
   // Closing the lifeline lets the guardian make sure nothing of the group is left.
   ~Child() override = default;
 
-  int pid() const override { return pid_; }
-
   bool isRunning() override {
     if (!reaped_ && !watched_) {
       int status;
@@ -219,14 +215,14 @@ void makeSessionLeader(gpointer) {
 
 }  // namespace
 
-SpawnResult spawnProcess(SpawnSpec spec) {
+SpawnResult spawnProcess(SpawnOptions options) {
   std::vector<const char*> argv;
-  for (const auto& arg : spec.argv) argv.push_back(arg.c_str());
+  for (const auto& arg : options.argv) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
 
   Fd output;
   Fd pipeRead;
-  if (spec.output == Output::Pipe) {
+  if (options.output == Output::Pipe) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {nullptr, g_strerror(errno)};
     pipeRead = Fd(fds[0]);
@@ -242,41 +238,39 @@ SpawnResult spawnProcess(SpawnSpec spec) {
                                               (input.get() < 0 ? G_SPAWN_CHILD_INHERITS_STDIN : 0));
   const GStrvPtr environment = userEnvironment();
   gboolean started = g_spawn_async_with_pipes_and_fds(
-      spec.workingDirectory.empty() ? nullptr : spec.workingDirectory.c_str(), argv.data(),
-      environment.get(), flags, spec.ownSession ? makeSessionLeader : nullptr, nullptr, input.get(),
-      output.get(), output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr, &rawError);
+      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), argv.data(),
+      environment.get(), flags, options.ownSession ? makeSessionLeader : nullptr, nullptr,
+      input.get(), output.get(), output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr,
+      &rawError);
   GErrorPtr error(rawError);
   output.reset();
   if (!started) return {nullptr, error ? error->message : "unknown error"};
 
   // GLib returns once the child has run its set-up and exec'd: the new session stands.
-  Fd lifeline = spec.ownSession && spec.stoppedWithProgram ? startGuardian(pid) : Fd();
-  const bool watched = static_cast<bool>(spec.onExit);
+  Fd lifeline = options.ownSession && options.stoppedWithProgram ? startGuardian(pid) : Fd();
+  const bool watched = static_cast<bool>(options.onExit);
 
   std::shared_ptr<Watch> watch;
   if (watched) {
     watch = std::make_shared<Watch>();
-    watch->onOutput = std::move(spec.onOutput);
-    watch->onExit = std::move(spec.onExit);
+    watch->pid = pid;
+    watch->onOutput = std::move(options.onOutput);
+    watch->onExit = std::move(options.onExit);
     if (pipeRead.get() >= 0) {
       g_unix_set_fd_nonblocking(pipeRead.get(), TRUE, nullptr);
       watch->pipe = std::move(pipeRead);
       watch->watchPipe();
     }
-    g_child_watch_add_full(
-        G_PRIORITY_DEFAULT, pid,
-        [](GPid child, gint waitStatus, gpointer data) {
-          std::shared_ptr<Watch> w = *static_cast<std::shared_ptr<Watch>*>(data);
-          g_spawn_close_pid(child);
-          // What the child wrote before it ended is all in the pipe now: deliver it first.
-          w->read(true);
-          w->closePipe();
-          if (w->onExit) w->onExit(exitStatus(waitStatus));
-        },
-        new std::shared_ptr<Watch>(watch),
-        [](gpointer data) { delete static_cast<std::shared_ptr<Watch>*>(data); });
+    watchChild(pid, [watch](int waitStatus) {
+      g_spawn_close_pid(watch->pid);
+      // What the child wrote before it ended is all in the pipe now: deliver it first.
+      watch->read(true);
+      watch->closePipe();
+      if (watch->onExit) watch->onExit(exitStatus(waitStatus));
+    });
   }
-  return {std::make_unique<Child>(pid, spec.ownSession, std::move(watch), std::move(lifeline)), ""};
+  return {std::make_unique<Child>(pid, options.ownSession, std::move(watch), std::move(lifeline)),
+          ""};
 }
 
 }  // namespace tessary::platform::linux_impl

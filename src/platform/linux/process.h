@@ -5,6 +5,6 @@
 
 namespace tessary::platform::linux_impl {
 
-SpawnResult spawnProcess(SpawnSpec spec);
+SpawnResult spawnProcess(SpawnOptions options);
 
 }  // namespace tessary::platform::linux_impl

@@ -11,7 +11,7 @@ namespace tessary::platform::linux_impl {
 
 // iconThemePath: a folder holding hicolor icons of our own (the build tree has no installed
 // theme), or nothing to use the system's themes only.
-std::unique_ptr<StatusItem> createIndicator(const StatusItemSpec& spec,
+std::unique_ptr<StatusItem> createIndicator(const StatusItemOptions& options,
                                             const std::optional<std::string>& iconThemePath);
 
 }  // namespace tessary::platform::linux_impl

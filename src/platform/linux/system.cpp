@@ -25,34 +25,14 @@ guint milliseconds(double seconds) {
 
 class GlibTimer final : public Timer {
  public:
-  struct State {
-    std::function<void()> tick;
-    bool valid = true;
-  };
-
   GlibTimer(double interval, std::function<void()> tick)
-      : state_(std::make_shared<State>(State{std::move(tick)})) {
-    source_ = SourceId(g_timeout_add_full(
-        G_PRIORITY_DEFAULT, milliseconds(interval),
-        [](gpointer data) -> gboolean {
-          // Held locally: the tick may destroy the timer that owns the state.
-          std::shared_ptr<State> state = *static_cast<std::shared_ptr<State>*>(data);
-          if (state->valid) state->tick();
-          return state->valid ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
-        },
-        new std::shared_ptr<State>(state_),
-        [](gpointer data) { delete static_cast<std::shared_ptr<State>*>(data); }));
-  }
-  ~GlibTimer() override { invalidate(); }
-
-  void invalidate() override {
-    if (!state_->valid) return;
-    state_->valid = false;
-    source_.reset();
-  }
+      : source_(attach(g_timeout_source_new(milliseconds(interval)), [tick = std::move(tick)] {
+          tick();
+          return true;
+        })) {}
+  void invalidate() override { source_.reset(); }
 
  private:
-  std::shared_ptr<State> state_;
   SourceId source_;
 };
 
@@ -78,20 +58,6 @@ void probeFinished(GObject* source, GAsyncResult* result, gpointer data) {
   probe->completion(status);
 }
 
-// Loopback ports are shared by every user of the machine: another user's server on the
-// panel's port must not count as the panel. Where the kernel's tables cannot be read, or do
-// not list the listener, nothing is known and the answer counts as before.
-bool listenedToByAnotherUser(GUri* uri) {
-  const char* host = g_uri_get_host(uri);
-  if (!host || (g_strcmp0(host, "127.0.0.1") != 0 && g_strcmp0(host, "localhost") != 0))
-    return false;
-  const int port = g_uri_get_port(uri) > 0 ? g_uri_get_port(uri) : 80;
-  const auto owned =
-      loopbackListenersOwnedBy(readUtf8File("/proc/net/tcp").value_or(""),
-                               readUtf8File("/proc/net/tcp6").value_or(""), port, ::getuid());
-  return owned == false;
-}
-
 }  // namespace
 
 GlibSystem::GlibSystem() = default;
@@ -110,14 +76,10 @@ void GlibSystem::post(std::function<void()> work) {
 }
 
 void GlibSystem::postAfter(double seconds, std::function<void()> work) {
-  g_timeout_add_full(
-      G_PRIORITY_DEFAULT, milliseconds(seconds),
-      [](gpointer data) -> gboolean {
-        (*static_cast<std::function<void()>*>(data))();
-        return G_SOURCE_REMOVE;
-      },
-      new std::function<void()>(std::move(work)),
-      [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+  attach(g_timeout_source_new(milliseconds(seconds)), [work = std::move(work)] {
+    work();
+    return false;
+  });
 }
 
 std::unique_ptr<Timer> GlibSystem::startRepeating(double interval, std::function<void()> tick) {
@@ -134,7 +96,7 @@ void GlibSystem::probe(const std::string& url, double timeout,
   auto* probe = new Probe;
   probe->message = adopt(soup_message_new(SOUP_METHOD_GET, url.c_str()));
   probe->completion = std::move(completion);
-  if (!probe->message || listenedToByAnotherUser(soup_message_get_uri(probe->message.get()))) {
+  if (!probe->message) {
     postToMainLoop([probe] {
       std::unique_ptr<Probe> owned(probe);
       owned->completion(std::nullopt);
@@ -163,20 +125,28 @@ void GlibSystem::runInBackground(std::function<void()> work, std::function<void(
   auto task = adopt(g_task_new(
       nullptr, nullptr,
       [](GObject*, GAsyncResult* result, gpointer) {
-        auto* job = static_cast<Job*>(g_task_get_task_data(G_TASK(result)));
-        job->done();
+        Boxed<Job>::of(g_task_get_task_data(G_TASK(result))).done();
       },
       nullptr));
-  g_task_set_task_data(task.get(), new Job{std::move(work), std::move(done)},
-                       [](gpointer data) { delete static_cast<Job*>(data); });
+  g_task_set_task_data(task.get(), Boxed<Job>::box({std::move(work), std::move(done)}),
+                       Boxed<Job>::destroy);
   g_task_run_in_thread(task.get(), [](GTask* t, gpointer, gpointer data, GCancellable*) {
-    static_cast<Job*>(data)->work();
+    Boxed<Job>::of(data).work();
     g_task_return_boolean(t, TRUE);
   });
 }
 
-SpawnResult GlibSystem::spawn(SpawnSpec spec) {
-  return spawnProcess(std::move(spec));
+std::vector<unsigned> GlibSystem::loopbackListenerOwners(int port) {
+  return platform::loopbackListenerOwners(readUtf8File("/proc/net/tcp").value_or(""),
+                                          readUtf8File("/proc/net/tcp6").value_or(""), port);
+}
+
+unsigned GlibSystem::currentUser() {
+  return ::getuid();
+}
+
+SpawnResult GlibSystem::spawn(SpawnOptions options) {
+  return spawnProcess(std::move(options));
 }
 
 std::string GlibSystem::homeDirectory() {

@@ -20,7 +20,9 @@ class GlibSystem final : public System {
   void probe(const std::string& url, double timeout,
              std::function<void(std::optional<int>)> completion) override;
   void runInBackground(std::function<void()> work, std::function<void()> done) override;
-  SpawnResult spawn(SpawnSpec spec) override;
+  std::vector<unsigned> loopbackListenerOwners(int port) override;
+  unsigned currentUser() override;
+  SpawnResult spawn(SpawnOptions options) override;
   std::string homeDirectory() override;
 
  private:

@@ -1,0 +1,121 @@
+// Process entry into GtkApplication's event loop: the single instance, its lifecycle, the
+// command line, and the signals that end it.
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/application.h"
+#include "platform/linux/desktop.h"
+#include "platform/linux/environment.h"
+#include "platform/linux/system.h"
+
+namespace tessary::platform {
+
+std::string userDataDirectory() {
+  return g_get_user_data_dir();
+}
+
+std::optional<std::string> executablePath() {
+  char buffer[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return std::nullopt;
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+namespace linux_impl {
+namespace {
+
+struct Running {
+  GtkApplication* application;
+  const DelegateFactory& makeDelegate;
+  GtkDesktop desktop;
+  GlibSystem system;
+  std::unique_ptr<ApplicationDelegate> delegate;
+};
+
+void onActivate(GtkApplication*, gpointer data) {
+  auto* r = static_cast<Running*>(data);
+  if (r->delegate) {
+    // Started again while running: hand the running instance the re-open.
+    r->delegate->applicationShouldHandleReopen(r->desktop.hasVisibleWindow());
+    return;
+  }
+  r->delegate = r->makeDelegate(r->desktop, r->system);
+  // Closing the last window must not end the program.
+  if (!r->delegate->applicationShouldTerminateAfterLastWindowClosed())
+    g_application_hold(G_APPLICATION(r->application));
+  r->delegate->applicationDidFinishLaunching();
+}
+
+void onStartup(GtkApplication*, gpointer data) {
+  static_cast<Running*>(data)->desktop.startup();
+}
+
+void onShutdown(GtkApplication*, gpointer data) {
+  auto* r = static_cast<Running*>(data);
+  if (r->delegate) r->delegate->applicationWillTerminate();
+}
+
+// After GApplication has read the command line and before it registers the instance: the
+// version, then the display and the bus the program needs.
+gint onLocalOptions(GApplication* application, GVariantDict* options, gpointer data) {
+  const auto& info = *static_cast<const ApplicationInfo*>(data);
+  if (g_variant_dict_contains(options, "version")) {
+    std::printf("%s %s\n", info.name.c_str(), info.version.c_str());
+    return 0;
+  }
+  if (!gtk_init_check(nullptr, nullptr)) {
+    std::fprintf(stderr,
+                 "%s: no graphical display (DISPLAY/WAYLAND_DISPLAY unset or unreachable); run "
+                 "it in a desktop session, or under Xvfb: xvfb-run -a %s\n",
+                 info.name.c_str(), info.name.c_str());
+    return 1;
+  }
+  GError* rawError = nullptr;
+  if (!g_application_register(application, nullptr, &rawError)) {
+    // Without a session bus there is no single instance to hand over to.
+    GErrorPtr error(rawError);
+    std::fprintf(stderr, "%s: running without single-instance support: %s\n", info.name.c_str(),
+                 error ? error->message : "");
+    g_application_set_flags(application, G_APPLICATION_NON_UNIQUE);
+  }
+  return -1;
+}
+
+gboolean onQuitSignal(gpointer data) {
+  static_cast<Running*>(data)->desktop.quit();
+  return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
+}  // namespace linux_impl
+
+int runApplication(const ApplicationInfo& info, int argc, char** argv,
+                   const DelegateFactory& makeDelegate) {
+  using namespace linux_impl;
+  setToolkitEnvironment();  // GTK reads it with the command line
+  auto application = adopt(gtk_application_new(info.id.c_str(), G_APPLICATION_DEFAULT_FLAGS));
+  const GOptionEntry options[] = {{"version", 0, 0, G_OPTION_ARG_NONE, nullptr,
+                                   "Wypisuje wersję programu i kończy działanie", nullptr},
+                                  {}};
+  g_application_add_main_option_entries(G_APPLICATION(application.get()), options);
+  g_application_set_option_context_summary(G_APPLICATION(application.get()), info.summary.c_str());
+  g_signal_connect(application.get(), "handle-local-options", G_CALLBACK(onLocalOptions),
+                   const_cast<ApplicationInfo*>(&info));
+  Running running{application.get(), makeDelegate, GtkDesktop(application.get()), GlibSystem(),
+                  nullptr};
+  g_signal_connect(application.get(), "startup", G_CALLBACK(onStartup), &running);
+  g_signal_connect(application.get(), "activate", G_CALLBACK(onActivate), &running);
+  g_signal_connect(application.get(), "shutdown", G_CALLBACK(onShutdown), &running);
+  SourceId signals[] = {SourceId(g_unix_signal_add(SIGTERM, onQuitSignal, &running)),
+                        SourceId(g_unix_signal_add(SIGINT, onQuitSignal, &running)),
+                        SourceId(g_unix_signal_add(SIGHUP, onQuitSignal, &running))};
+  int status = g_application_run(G_APPLICATION(application.get()), argc, argv);
+  running.delegate.reset();
+  return status;
+}
+
+}  // namespace tessary::platform

@@ -1,0 +1,42 @@
+// The desktop's services on GTK 3: the menu bar, the main window, the status item, alerts, the
+// about dialog, the file chooser, the default browser and quitting.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "platform/desktop.h"
+#include "platform/linux/gobject_ptr.h"
+#include "platform/linux/menu.h"
+#include "platform/linux/sandbox.h"
+
+namespace tessary::platform::linux_impl {
+
+class GtkDesktop final : public Desktop {
+ public:
+  explicit GtkDesktop(GtkApplication* application) : application_(application) {}
+
+  void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
+  std::unique_ptr<Window> createWindow(const WindowOptions& options) override;
+  std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) override;
+  void alert(const std::string& title, const std::string& text) override;
+  void showAbout() override;
+  void chooseFiles(const FileChooserOptions& options, FileListCompletion completion) override;
+  void openInBrowser(const std::string& url) override;
+  void quit() override;
+
+  // When the application starts, before its window: the engine's sandbox is tried meanwhile.
+  void startup() { sandbox_.probe(); }
+  // A minimised window does not count as visible: re-opening brings it back.
+  bool hasVisibleWindow() const;
+
+ private:
+  GtkApplication* application_;
+  EngineSandbox sandbox_;
+  std::vector<Menu> menus_;
+  MenuActions actions_;
+  GObjectPtr<GtkAccelGroup> accelerators_;
+  GtkWindow* main_ = nullptr;
+  GtkDialog* modal_ = nullptr;
+};
+
+}  // namespace tessary::platform::linux_impl

@@ -1,0 +1,37 @@
+// The main window on GTK 3: the menu bar above the web view.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "platform/desktop.h"
+#include "platform/linux/gobject_ptr.h"
+#include "platform/linux/web_view.h"
+
+namespace tessary::platform::linux_impl {
+
+class GtkMainWindow final : public Window {
+ public:
+  GtkMainWindow(GtkApplication* application, const WindowOptions& options, GtkWidget* menuBar,
+                GtkAccelGroup* accelerators);
+  ~GtkMainWindow() override;
+
+  void present() override { gtk_window_present(window_.get()); }
+  void hide() override { gtk_widget_hide(GTK_WIDGET(window_.get())); }
+  void minimize() override { gtk_window_iconify(window_.get()); }
+  void setCloseHandler(std::function<bool()> shouldClose) override {
+    shouldClose_ = std::move(shouldClose);
+  }
+  WebView& webView() override { return webView_; }
+  GtkWindow* toplevel() { return window_.get(); }
+
+ private:
+  static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+
+  GObjectPtr<GtkWindow> window_;
+  GtkWebView webView_;
+  std::function<bool()> shouldClose_;
+};
+
+}  // namespace tessary::platform::linux_impl

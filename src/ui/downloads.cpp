@@ -1,0 +1,56 @@
+// Downloads the page starts: each asks where to save it, one at a time in the order the page
+// started them, and one that does not arrive whole leaves nothing behind.
+#include "application/app_delegate.h"
+#include "platform/files.h"
+
+namespace tessary {
+
+void AppDelegate::saveDownload(const std::string& suggestedName,
+                               std::shared_ptr<platform::Download> download) {
+  auto transfer =
+      std::make_shared<Transfer>(Transfer{suggestedName, std::move(download), {}, false});
+  transfer->download->setEndHandler([this, weak = std::weak_ptr(transfer)](bool complete) {
+    if (auto ended = weak.lock()) downloadEnded(*ended, complete);
+  });
+  waitingDownloads_.push_back(std::move(transfer));
+  if (waitingDownloads_.size() == 1) askWhereToSave();
+}
+
+void AppDelegate::askWhereToSave() {
+  platform::FileChooserOptions options;
+  options.title = "Zapisz plik";
+  options.acceptLabel = "Zapisz";
+  options.save = true;
+  options.suggestedName = waitingDownloads_.front()->suggestedName;
+  desktop_.chooseFiles(options, [this](platform::FileList files) {
+    auto transfer = std::move(waitingDownloads_.front());
+    waitingDownloads_.pop_front();
+    if (transfer->ended) {
+    } else if (files && files->size() == 1) {
+      transfer->path = files->front();
+      savingDownloads_.push_back(transfer);
+      transfer->download->saveTo(files->front());
+    } else {
+      transfer->download->cancel();
+    }
+    if (!waitingDownloads_.empty()) askWhereToSave();
+  });
+}
+
+// The engine writes a download where it goes as its bytes arrive.
+void AppDelegate::downloadEnded(Transfer& transfer, bool complete) {
+  transfer.ended = true;
+  if (!complete && transfer.path) platform::removeFile(*transfer.path);
+  std::erase_if(savingDownloads_, [&](const auto& each) { return each.get() == &transfer; });
+}
+
+// Quitting ends every download still being written, and leaves none of its bytes behind.
+AppDelegate::~AppDelegate() {
+  for (const auto& transfer : std::exchange(savingDownloads_, {})) {
+    transfer->download->setEndHandler(nullptr);
+    transfer->download->cancel();
+    platform::removeFile(*transfer->path);
+  }
+}
+
+}  // namespace tessary
