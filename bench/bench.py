@@ -194,7 +194,7 @@ class Home:
         shutil.rmtree(self.path, ignore_errors=True)
 
 
-def subjects_road1(include_chromium):
+def subjects_running_panel(include_chromium):
     subjects = {
         "program": lambda home: [str(PROGRAM)],
         "floor": lambda home: [str(BARE), PANEL],
@@ -209,9 +209,9 @@ def subjects_road1(include_chromium):
     return subjects
 
 
-def road1(desktop, rounds, include_chromium, idle_rounds):
+def running_panel(desktop, rounds, include_chromium, idle_rounds):
     page = (BENCH / "panel_page.html").read_bytes()
-    subjects = subjects_road1(include_chromium)
+    subjects = subjects_running_panel(include_chromium)
     times = {name: [] for name in subjects}
     memory = {name: [] for name in subjects}
     idle = {"program": [], "floor+no-compositing": []}
@@ -268,8 +268,8 @@ def read_time(path):
         return None
 
 
-def road2_and_quit(desktop, rounds):
-    road2, quits = [], {"cooperative": [], "ignores the polite stop": []}
+def installed_backend_and_quit(desktop, rounds):
+    started, quits = [], {"cooperative": [], "ignores the polite stop": []}
     backend_stops = {variant: [] for variant in quits}
     for round_ in range(rounds + 1):
         for variant in quits:
@@ -283,7 +283,7 @@ def road2_and_quit(desktop, rounds):
             listen = read_time(home.path + "/listen")
             if beacon and listen and round_ > 0:
                 if variant == "cooperative":
-                    road2.append(beacon - listen)
+                    started.append(beacon - listen)
                 processes = tree(proc.pid)
                 backend = [p for p in processes if p not in webkit_and_self(proc.pid)]
                 start = time.monotonic()
@@ -296,7 +296,7 @@ def road2_and_quit(desktop, rounds):
                 backend_stops[variant].append(backend_gone)
             end(proc)
             home.close()
-    return road2, quits, backend_stops
+    return started, quits, backend_stops
 
 
 def webkit_and_self(pid):
@@ -312,8 +312,8 @@ def webkit_and_self(pid):
     return own
 
 
-def shipped_prefix(home, bootstrap, script):
-    """The program in a prefix of its own under home, shipping a wizard that runs bootstrap and
+def shipped_prefix(home, wizard, script):
+    """The program in a prefix of its own under home, shipping the setup wizard `wizard` and
     the shipped setup page with script added; returns the program's path."""
     prefix = os.path.join(home.path, "prefix")
     share = os.path.join(prefix, "share", "halvaren-tessary")
@@ -321,7 +321,7 @@ def shipped_prefix(home, bootstrap, script):
     shutil.copy(PROGRAM, os.path.join(prefix, "bin"))
     os.makedirs(os.path.join(share, "app-root", "installer"))
     with open(os.path.join(share, "app-root", "installer", "bootstrap.sh"), "w") as f:
-        f.write(bootstrap)
+        f.write(wizard)
     page = (ROOT / "package" / "setup.html").read_text()
     with open(os.path.join(share, "setup.html"), "w") as f:
         f.write(page.replace("</body>", "<script>\n" + script + "</script>\n</body>"))
@@ -393,7 +393,7 @@ def chart(times, path):
     highest = max(max(v) for v in times.values() if v) * 1.1
     svg = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d">' % (width, height),
            '<rect width="100%" height="100%" fill="#faf9f7"/>',
-           '<text x="20" y="24" font-family="DejaVu Sans" font-size="15">Time to panel, road 1'
+           '<text x="20" y="24" font-family="DejaVu Sans" font-size="15">Time to panel, panel already running'
            ' (exec to the page\'s load beacon)</text>']
     scale = (width - left - 40) / highest
     for i, (name, values) in enumerate(times.items()):
@@ -460,10 +460,10 @@ def main():
     include_chromium = shutil.which("chromium") is not None
     desktop = Desktop()
     try:
-        print("road 1 …", flush=True)
-        times, memory, idle = road1(desktop, args.rounds, include_chromium, args.idle_rounds)
-        print("road 2 and quit …", flush=True)
-        road2, quits, backend_stops = road2_and_quit(desktop, args.rounds)
+        print("panel already running …", flush=True)
+        times, memory, idle = running_panel(desktop, args.rounds, include_chromium, args.idle_rounds)
+        print("installed backend started, and quit …", flush=True)
+        started, quits, backend_stops = installed_backend_and_quit(desktop, args.rounds)
         print("wizard streaming …", flush=True)
         wizard = wizard_streaming(desktop, max(3, args.rounds // 2), args.lines)
     finally:
@@ -481,7 +481,7 @@ def main():
     lines = ["# Benchmarks, %s" % date, "",
              "Machine: %d cores, Xvfb, software rendering. %d rounds per case after one warm-up "
              "round; subjects alternate within each round." % (os.cpu_count(), args.rounds), "",
-             "## Road 1: time to panel (exec → the page's load beacon)", "",
+             "## Panel already running: time to panel (exec → the page's load beacon)", "",
              "| subject | min | median | max | unit |", "|---|---|---|---|---|"]
     lines += [row(n, v, "s") for n, v in times.items()]
     lines += ["", "![Time to panel](%s-time-to-panel.png)" % date, "",
@@ -502,9 +502,9 @@ def main():
         lines.append("- PSS, program / chromium --app: %.3f" % (pss["program"] / pss["chromium --app"]))
         lines.append("- time to panel, program / chromium --app: %.3f"
                      % (median["program"] / median["chromium --app"]))
-    lines += ["", "## Road 2: backend first answers → panel beacon", "",
+    lines += ["", "## Installed backend started: its first answer → the panel's beacon", "",
               "| case | min | median | max | unit |", "|---|---|---|---|---|",
-              row("road 2", road2, "s"), "",
+              row("installed backend", started, "s"), "",
               "## Idle: UI process over 10 s after the panel loaded (CPU: all threads; context switches: main thread)", "",
               "| subject, measure | min | median | max | unit |", "|---|---|---|---|---|"]
     for name, samples in idle.items():

@@ -7,7 +7,7 @@ Timing rounds alternate the subjects and touch nothing while they run; each rati
 a 95 % bootstrap interval. Step rounds follow one start from outside: the window mapped
 (xdotool), the probe and the engine's request arriving at the panel server, the content
 process appearing under the program, the page's first animation frame and its load event.
-Last, the setup road: exec to the shipped setup page's load event. Run after `bash scripts/build.sh build` as
+Last, the first run: exec to the shipped setup page's load event. Run after `bash scripts/build.sh build` as
 `python3 bench/startup.py`; prints a Markdown section and appends it to
 bench/results/<date>-startup.md.
 """
@@ -168,7 +168,7 @@ def main():
             values = [m[step] for m in steps[name] if step in m]
             cells.append("%.3f" % median(values) if values else "—")
         lines.append("| %s | %s |" % (step, " | ".join(cells)))
-    lines += ["", "Setup road, exec → the setup page's load event: median %.3f s (min %.3f, max %.3f, "
+    lines += ["", "First run, exec → the setup page's load event: median %.3f s (min %.3f, max %.3f, "
               "%d rounds)." % (median(setup), min(setup), max(setup), len(setup))]
     text = "\n".join(lines) + "\n"
     print(text)

@@ -1,4 +1,4 @@
-// What the setup road says to the user and to the setup page.
+// What the first run says to the user and to the setup page.
 #pragma once
 
 #include <string>

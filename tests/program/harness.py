@@ -1,7 +1,8 @@
 """What every program-level test stands on: the built program started as a new user would, in a home
 of its own, on the test command's display and bus; loopback servers, a status area and a drag
 source in this very process; and the check that a test leaves no process behind."""
-import contextlib, ctypes, functools, http.server, json, os, shutil, signal, subprocess, sys, tempfile, threading, time
+import contextlib, ctypes, functools, http.server, json, os, shutil, signal, subprocess, sys, tempfile, threading
+import time, traceback
 import unittest
 from pathlib import Path
 from urllib.parse import parse_qsl, urlparse
@@ -121,7 +122,7 @@ class Server(http.server.ThreadingHTTPServer):
     def __init__(self, host="127.0.0.1", port=8477, page=PANEL, status=200, delay=0, routes=None):
         super().__init__((host, port), Handler)
         self.page, self.status, self.delay, self.routes = page, status, delay, routes or {}
-        self.requests, self.calls = [], []
+        self.requests, self.calls, self.errors = [], [], []
         threading.Thread(target=self.serve_forever, daemon=True).start()
 
     def page_calls(self, kind):
@@ -130,7 +131,30 @@ class Server(http.server.ThreadingHTTPServer):
         return [value for page, k, value in self.calls if k == kind and last == [page]]
 
     def handle_error(self, *_):
-        pass  # a probe that gave up, a page that went away
+        """A client that went away (a probe that gave up, a page replaced) is none of the server's fault; anything
+        else is the test's own, and fails it."""
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            self.errors.append(traceback.format_exc())
+
+
+def gtk():
+    import gi
+    for name in "Gdk", "Gtk":
+        gi.require_version(name, "3.0")
+
+
+def symbolic_difference(path, size=64):
+    """The share of pixels covered in one and not the other: the icon as GTK's symbolic loader draws it for a status
+    area (every shape filled in the panel's colour), and the icon drawn plainly."""
+    gtk()
+    from gi.repository import Gdk, GdkPixbuf, Gtk
+    theme = Gtk.IconTheme.new()
+    theme.set_search_path([str(Path(path).parents[3]), "/usr/share/icons"])  # hicolor is known from the latter
+    info = theme.lookup_icon(Path(path).stem, size, Gtk.IconLookupFlags.FORCE_SIZE)
+    covered = [[pixel[3] > 127 for pixel in zip(*[iter(image.get_pixels())] * 4)] for image in
+               (info.load_symbolic(Gdk.RGBA(red=1, green=1, blue=1, alpha=1))[0],
+                GdkPixbuf.Pixbuf.new_from_file_at_size(str(path), size, size))]
+    return sum(a != b for a, b in zip(*covered)) / len(covered[0])
 
 
 @functools.cache
@@ -192,9 +216,7 @@ class DragSource:
         GLib.idle_add(self.build, path)
 
     def build(self, path):
-        import gi
-        gi.require_version("Gdk", "3.0")
-        gi.require_version("Gtk", "3.0")
+        gtk()
         from gi.repository import Gdk, Gtk
         self.window, button = Gtk.Window(title="drag source"), Gtk.Button(label="drag me")
         button.drag_source_set(Gdk.ModifierType.BUTTON1_MASK, [Gtk.TargetEntry.new("text/uri-list", 0, 0)],
@@ -265,7 +287,7 @@ class User:
         return exe
 
     def close(self):
-        """Stops what was started; the processes still there after a few seconds."""
+        """Stops what was started; the processes still there after a few seconds, and what failed in a server."""
         for proc in self.procs:
             proc.kill()
             proc.wait()
@@ -279,7 +301,7 @@ class User:
                 break
             sh("pkill", "-KILL", "-P", os.getpid())
         shutil.rmtree(self.home, ignore_errors=True)
-        return stayed
+        return stayed + [error for server in self.servers for error in server.errors]
 
 
 class ProgramTest(unittest.TestCase):
@@ -288,7 +310,7 @@ class ProgramTest(unittest.TestCase):
 
     def setUp(self):
         self.user = User()
-        self.addCleanup(lambda: self.assertEqual(self.user.close(), [], "processes left behind"))
+        self.addCleanup(lambda: self.assertEqual(self.user.close(), [], "processes left behind, or a server failed"))
 
     @contextlib.contextmanager
     def row(self, name):
@@ -297,7 +319,7 @@ class ProgramTest(unittest.TestCase):
             try:
                 yield user
             finally:
-                self.assertEqual(user.close(), [], "processes left behind")
+                self.assertEqual(user.close(), [], "processes left behind, or a server failed")
 
     def until(self, condition, timeout=10, msg=None):
         self.assertTrue(eventually(condition, timeout), msg)
