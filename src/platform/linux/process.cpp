@@ -87,7 +87,6 @@ Fd startGuardian(pid_t group) {
 // Output and exit of a watched child. Lives until both the pipe and the exit are done,
 // independently of the ChildProcess handle.
 struct Watch : std::enable_shared_from_this<Watch> {
-  GPid pid = 0;
   Fd pipe;
   SourceId pipeSource;
   bool paused = false;
@@ -253,7 +252,6 @@ SpawnResult spawnProcess(SpawnOptions options) {
   std::shared_ptr<Watch> watch;
   if (watched) {
     watch = std::make_shared<Watch>();
-    watch->pid = pid;
     watch->onOutput = std::move(options.onOutput);
     watch->onExit = std::move(options.onExit);
     if (pipeRead.get() >= 0) {
@@ -261,8 +259,8 @@ SpawnResult spawnProcess(SpawnOptions options) {
       watch->pipe = std::move(pipeRead);
       watch->watchPipe();
     }
-    watchChild(pid, [watch](int waitStatus) {
-      g_spawn_close_pid(watch->pid);
+    watchChild(pid, [pid, watch](int waitStatus) {
+      g_spawn_close_pid(pid);
       // What the child wrote before it ended is all in the pipe now: deliver it first.
       watch->read(true);
       watch->closePipe();
