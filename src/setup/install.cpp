@@ -20,6 +20,10 @@ std::string pendingStamp(const Locations& l) {
   return l.installedStampFile + ".pending";
 }
 
+std::optional<std::string> shippedStamp(const Locations& l) {
+  return l.bundledStamp ? readStamp(*l.bundledStamp) : std::nullopt;
+}
+
 // One relative path a line; a record that is not text lists nothing.
 std::vector<std::string> recordedFiles(const std::string& path) {
   std::vector<std::string> files;
@@ -50,7 +54,7 @@ std::optional<std::string> readStamp(const std::string& path) {
 }
 
 bool installedCodeOutdated(const Locations& l, const std::string& codeRoot) {
-  const auto shipped = l.bundledStamp ? readStamp(*l.bundledStamp) : std::nullopt;
+  const auto shipped = shippedStamp(l);
   return shipped && platform::sameEntry(codeRoot, l.installedRoot) &&
          readStamp(l.installedStampFile) != shipped;
 }
@@ -67,7 +71,7 @@ void installShippedTree(const Locations& l) {
     }
     platform::replaceFile(l.installedListFile, recordText(*shipped));
   }
-  const auto stamp = l.bundledStamp ? readStamp(*l.bundledStamp) : std::nullopt;
+  const auto stamp = shippedStamp(l);
   if (!stamp || !platform::replaceFile(pendingStamp(l), *stamp + "\n"))
     platform::removeFile(pendingStamp(l));
 }

@@ -13,12 +13,6 @@ namespace {
 
 constexpr double kBackendStartDelay = 1.4;
 
-// What one wizard run carries from its start to its end.
-struct WizardRun {
-  explicit WizardRun(const std::string& logPath) : log(logPath) {}
-  platform::AppendFile log;
-};
-
 // A path in the message need not be UTF-8; the page still gets all of the message.
 std::string failCall(const std::string& message) {
   return "wrFail(" + jsString(validUtf8(message)) + ")";
@@ -28,7 +22,7 @@ std::string failCall(const std::string& message) {
 
 void AppDelegate::launchBootstrap() {
   platform::createEmptyFile(locations_.setupLogFile);
-  auto run = std::make_shared<WizardRun>(locations_.setupLogFile);
+  auto log = std::make_shared<platform::AppendFile>(locations_.setupLogFile);
 
   platform::SpawnOptions options;
   options.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
@@ -38,15 +32,15 @@ void AppDelegate::launchBootstrap() {
   // the wizard, not stopped with it.
   options.ownSession = true;
   options.output = platform::Output::Pipe;
-  options.onOutput = [this, run](std::string_view bytes) {
+  options.onOutput = [this, log](std::string_view bytes) {
     // The log gets every byte first, lines the page never sees included; the page reads its
     // lines back from it after a reload.
-    if (run->log.isOpen()) run->log.write(bytes);
+    log->write(bytes);
     setupPage_->output(bytes);
   };
   // The platform delivers every byte of output before the exit.
-  options.onExit = [this, run](int status) {
-    run->log.close();
+  options.onExit = [this, log](int status) {
+    log->close();
     finishWizard(status);
   };
 

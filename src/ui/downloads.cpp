@@ -25,12 +25,12 @@ void AppDelegate::askWhereToSave() {
   desktop_.chooseFiles(options, [this](platform::FileList files) {
     auto transfer = std::move(waitingDownloads_.front());
     waitingDownloads_.pop_front();
-    if (transfer->ended) {
-    } else if (files && files->size() == 1) {
+    // One that ended while the user was asked has nothing left to decide.
+    if (!transfer->ended && files && files->size() == 1) {
       transfer->path = files->front();
       savingDownloads_.push_back(transfer);
-      transfer->download->saveTo(files->front());
-    } else {
+      transfer->download->saveTo(*transfer->path);
+    } else if (!transfer->ended) {
       transfer->download->cancel();
     }
     if (!waitingDownloads_.empty()) askWhereToSave();
