@@ -25,9 +25,9 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/linux/process.cpp | no guardian stop after the program was killed
 -   if (::kill(-group, 0) == 0) {
 +   if (::kill(-group, 0) == 0 && false) {
-@ src/setup/wizard.cpp | the log given only whole lines
--     log->write(bytes);
-+     log->write(bytes.substr(0, bytes.rfind('\n') + 1));
+@ src/setup/install.cpp | a copy that failed still recorded as the new version
+-   if (failures.empty() && stamp) platform::replaceFile(pendingStamp(l), *stamp + "\n");
++   if (stamp) platform::replaceFile(pendingStamp(l), *stamp + "\n");
 @ src/setup/line_splitter.h | a line split across chunks loses its head
 -         pending_.append(bytes.substr(start, end - start));
 +         pending_.assign(bytes.substr(start, end - start));
@@ -77,11 +77,12 @@ read -r -d '' faults <<'TABLE' || true
 -   for (const auto& name : added()) environment =
 +   for (const auto& name : std::vector<std::string>()) environment =
 @ src/platform/files.cpp | a FIFO approot opened blocking
-- O_RDONLY | O_NONBLOCK | O_CLOEXEC
-+ O_RDONLY | O_CLOEXEC
+-   // Non-blocking, so that a FIFO cannot stall the caller; only a regular file is text.
+-   const Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
++   const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
 @ src/ui/window.cpp | a crash loop given one more reload
--   if (!withinLimit(contentCrashes_, 2, 60.0)) return;
-+   if (!withinLimit(contentCrashes_, 3, 60.0)) return;
+-   if (!withinLimit(contentCrashes_, 2, 60.0)) {
++   if (!withinLimit(contentCrashes_, 3, 60.0)) {
 @ src/backend/backend_launch.cpp | a restart that empties the log
 -   startBackend(/*emptyLog=*/false);
 +   startBackend(/*emptyLog=*/true);
@@ -103,19 +104,15 @@ read -r -d '' faults <<'TABLE' || true
 @ src/application/app_delegate.cpp | an upgrade's stamp ignored
 -   if (root && !installedCodeOutdated(locations_, *root)) {
 +   if (root) {
-@ src/setup/install.cpp | the list of installed files recorded before the copy ends
--   platform::copyTree(*l.bundledRoot, l.installedRoot);
-+   if (auto s = platform::listFiles(*l.bundledRoot)) platform::replaceFile(l.installedListFile, recordText(*s));
-+   platform::copyTree(*l.bundledRoot, l.installedRoot);
 @ src/platform/files.cpp | an upgrade's removal let out of the installed tree
 -     if (names.back().empty() || names.back() == "." || names.back() == "..") return;
 +     if (names.back().empty()) return;
-@ src/setup/setup_page.cpp | a line dropped at the flow-control boundary
--     if (state_ != State::Off) addLine(waiting_, waitingCount_, line);
-+     if (state_ != State::Off && waiting_.size() + busy_ <= kSetupPageBacklog) addLine(waiting_, waitingCount_, line);
-@ src/setup/setup_page.cpp | the wizard's pipe read while the page is behind
--   if (behind != paused_) pauseOutput_(paused_ = behind);
-+   (void)behind;
+@ src/setup/setup_page.cpp | a line cut at a read's end given as two
+-     lines_.feed(chunk, [&](std::string_view line) { addLine(literals, count, line); });
++     lines_.feed(chunk + "\n", [&](std::string_view line) { addLine(literals, count, line); });
+@ src/setup/setup_page.cpp | the whole log given to the page at once
+-   while (read_ < until && literals.size() < kSetupPageBacklog) {
++   while (read_ < until) {
 @ src/setup/setup_page.cpp | a reloaded page not given the ending again
 -   endingGiven_ = false;
 +   (void)0;
@@ -133,9 +130,31 @@ read -r -d '' faults <<'TABLE' || true
 @ src/backend/ready_root.cpp | an approot holding a NUL accepted
 -   if (!text || text->find('\0') != std::string::npos) return std::nullopt;
 +   if (!text) return std::nullopt;
-@ src/setup/wizard.cpp | the wizard in the program's process group
--   options.ownSession = true;
+@ src/setup/wizard.cpp | the wizard not kept past a quit
+-   options.statusFile = locations_.wizardStatusFile;
 +   (void)0;
+@ src/setup/install.cpp | a large install record read as none
+-   const std::string text = platform::readUtf8File(path, SIZE_MAX).value_or("");
++   const std::string text = platform::readUtf8File(path).value_or("");
+@ src/platform/files.cpp | an installed tree that is a link never cleaned
+-   folders.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
++   folders.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+@ src/platform/files.cpp | a folder at a file name of the program's kept for good
+-   if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) removeEntry(path);
++   (void)st;
+@ src/platform/files.cpp | a file cut short by a full disk left in place
+-       if (error) fs::remove(to, ignored);
++       (void)ignored;
+@ src/backend/backend_launch.cpp | a backend given up on in silence
+-     configAlert(kBackendGaveUpTitle, backendGaveUpText(locations_.shellLogFile));
++     (void)0;
+@ src/ui/window.cpp | a second start after a give-up not trying again
+-   if (!hasVisibleWindows) window->present();
+-   tryAgain();
++   if (!hasVisibleWindows) showWindow();
+@ src/platform/linux/sandbox.cpp | the engine's sandbox turned off by a "0"
+-   return value && std::strcmp(value, "0") != 0;
++   return value;
 @ src/ui/downloads.cpp | a download cut short left half written
 -   if (!complete && transfer.path) platform::removeFile(*transfer.path);
 +   (void)complete;

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-format python3 python3-venv clang libclang-rt-dev nlohmann-json3-dev
   xvfb xauth dbus dbus-x11 xdotool x11-utils imagemagick procps
-  python3-gi gir1.2-glib-2.0 gir1.2-gtk-3.0 libglib2.0-bin
+  python3-gi gir1.2-glib-2.0 gir1.2-gtk-3.0 gir1.2-atspi-2.0 at-spi2-core libglib2.0-bin
   desktop-file-utils appstream lintian weston
 )
 

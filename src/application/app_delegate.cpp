@@ -22,6 +22,7 @@ void AppDelegate::launchDecision(bool alive) {
     loadPanel();
     return;
   }
+  settleEndedWizard();
   // A new version of the program installs its own code again before it starts it.
   const auto root = readyRoot(locations_.approotFile);
   if (root && !installedCodeOutdated(locations_, *root)) {

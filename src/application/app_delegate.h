@@ -13,6 +13,7 @@
 #include "application/locations.h"
 #include "platform/application.h"
 #include "platform/desktop.h"
+#include "platform/files.h"
 #include "platform/system.h"
 #include "setup/setup_page.h"
 
@@ -41,6 +42,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
   // First-run setup (setup/).
   void runSetup();
   void launchBootstrap();
+  void followWizard();
 
   // Window chrome (ui/).
   void buildMainMenu();
@@ -72,8 +74,13 @@ class AppDelegate final : public platform::ApplicationDelegate {
 
  private:
   void launchDecision(bool alive);
+  void settleEndedWizard();
+  void installFailed(const std::vector<platform::CopyFailure>& failures);
   // Whether another recovery fits: fewer than limit earlier ones within window seconds.
   bool withinLimit(std::deque<double>& times, size_t limit, double window);
+  // After the program gave up on the backend or the page, the user bringing the window back
+  // asks for one more try.
+  void tryAgain();
   void pollTick();
   void finishWizard(int status);
 
@@ -94,8 +101,11 @@ class AppDelegate final : public platform::ApplicationDelegate {
   std::vector<std::string> dropped_;
   double droppedAt_ = -std::numeric_limits<double>::infinity();
   std::unique_ptr<SetupPage> setupPage_;
+  std::unique_ptr<platform::Timer> wizardWatch_;  // of a wizard this program did not start
   std::deque<double> contentCrashes_;
   std::deque<double> backendRestarts_;
+  bool pageGaveUp_ = false;
+  bool backendGaveUp_ = false;
 
   platform::Desktop& desktop_;
   platform::System& system_;

@@ -25,6 +25,7 @@ Locations computeLocations(const std::string& dataHome,
   l.installedRoot = l.appSupportDir + "/app";
   l.installedListFile = l.appSupportDir + "/app.files";
   l.installedStampFile = l.appSupportDir + "/app.stamp";
+  l.wizardStatusFile = l.appSupportDir + "/setup.status";
   l.resourceDir = resourceDir;
   if (resourceDir) {
     l.bundledRoot = *resourceDir + "/app-root";

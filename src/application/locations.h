@@ -23,6 +23,8 @@ struct Locations {
   // the setup wizard that followed succeeded.
   std::string installedListFile;
   std::string installedStampFile;
+  // Held by the keeper of a running setup wizard; its exit status once it ended.
+  std::string wizardStatusFile;
   // The program's shipped resources; absent when the program carries none.
   std::optional<std::string> resourceDir;
   std::optional<std::string> bundledRoot;

@@ -83,13 +83,25 @@ void AppDelegate::startBackend(bool emptyLog) {
   beginPolling();
 }
 
+std::string backendGaveUpText(const std::string& shellLogFile) {
+  return "Backend zakończył działanie cztery razy w ciągu pięciu minut, więc nie jest już "
+         "uruchamiany ponownie.\n\nZajrzyj do logu:\n" +
+         shellLogFile +
+         "\n\nAby spróbować jeszcze raz, wybierz „Otwórz Tessary” w menu ikony albo uruchom "
+         "aplikację ponownie.";
+}
+
 // A backend of ours that served the panel and then ended by itself (a crash, a kill) is
-// started again, a few times at most; one that never answered, or that the program itself
-// stopped, is not.
+// started again, a few times at most, and then the user is told; one that never answered, or
+// that the program itself stopped, is not.
 void AppDelegate::backendEnded() {
   if (!panelLoaded || !backend) return;
   backend.reset();
-  if (!withinLimit(backendRestarts_, 3, 300.0)) return;
+  if (!withinLimit(backendRestarts_, 3, 300.0)) {
+    backendGaveUp_ = true;
+    configAlert(kBackendGaveUpTitle, backendGaveUpText(locations_.shellLogFile));
+    return;
+  }
   panelLoaded = false;
   startBackend(/*emptyLog=*/false);
 }

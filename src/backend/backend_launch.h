@@ -18,8 +18,10 @@ std::string backendCommandLine(const std::string& codeRoot, const std::string& u
 
 inline constexpr char kConfigAlertTitle[] = "Nieprawidłowa konfiguracja Halvaren Tessary";
 inline constexpr char kLaunchAlertTitle[] = "Nie udało się uruchomić backendu";
+inline constexpr char kBackendGaveUpTitle[] = "Backend przestał działać";
 
 std::string configAlertText(const std::string& approotFile, const std::string& codeRoot);
 std::string launchAlertText(const std::string& error, const std::string& home);
+std::string backendGaveUpText(const std::string& shellLogFile);
 
 }  // namespace tessary

@@ -2,11 +2,13 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -17,22 +19,19 @@ namespace tessary::platform {
 
 namespace fs = std::filesystem;
 
-// A text file of the program's is one line; anything this large is not one of them.
-constexpr size_t kMaxTextFile = 1 << 20;
-
-std::optional<std::string> readUtf8File(const std::string& path) {
+std::optional<std::string> readUtf8File(const std::string& path, size_t limit) {
   // Non-blocking, so that a FIFO cannot stall the caller; only a regular file is text.
   const Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   const int fd = file.get();
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<size_t>(st.st_size) > kMaxTextFile)
+      static_cast<uint64_t>(st.st_size) > limit)
     return std::nullopt;
   std::string content;
   char buffer[65536];
   for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 || content.size() + static_cast<size_t>(n) > kMaxTextFile) return std::nullopt;
+    if (n < 0 || content.size() + static_cast<size_t>(n) > limit) return std::nullopt;
     content.append(buffer, static_cast<size_t>(n));
   }
   if (!isValidUtf8(content)) return std::nullopt;
@@ -48,6 +47,11 @@ std::string readFileRange(const std::string& path, uint64_t offset, size_t size)
   }
   bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return bytes;
+}
+
+uint64_t fileSize(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
 bool exists(const std::string& path) {
@@ -79,6 +83,12 @@ bool writeAll(int fd, std::string_view bytes) {
   return fd >= 0;
 }
 
+// A rename is on disk once the folder that holds the name is.
+bool syncFolderOf(const std::string& path) {
+  const Fd folder(::open(fs::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return folder && ::fsync(folder.get()) == 0;
+}
+
 }  // namespace
 
 void createEmptyFile(const std::string& path) {
@@ -98,13 +108,16 @@ void setMode(const std::string& path, unsigned mode) {
 
 bool replaceFile(const std::string& path, std::string_view content) {
   const std::string temporary = path + ".new";
-  ::unlink(temporary.c_str());  // a link left there is not written through
+  removeEntry(temporary);  // a link left there is not written through
   bool written;
   {
     const Fd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     written = writeAll(file.get(), content) && ::fsync(file.get()) == 0;
   }
-  if (written && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  // A folder in the way would refuse the rename for good.
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) removeEntry(path);
+  if (written && ::rename(temporary.c_str(), path.c_str()) == 0 && syncFolderOf(path)) return true;
   ::unlink(temporary.c_str());
   return false;
 }
@@ -115,6 +128,11 @@ void renameFile(const std::string& from, const std::string& to) {
 
 void removeFile(const std::string& path) {
   ::unlink(path.c_str());
+}
+
+void removeEntry(const std::string& path) {
+  std::error_code error;
+  fs::remove_all(path, error);
 }
 
 std::optional<std::vector<std::string>> listFiles(const std::string& root) {
@@ -138,9 +156,9 @@ void removeInside(const std::string& root, std::string_view relative) {
     if (names.back().empty() || names.back() == "." || names.back() == "..") return;
     start = end + 1;
   }
-  // Each folder on the way is opened without following a link, so nothing outside is reached.
+  // Each folder below root is opened without following a link, so nothing outside is reached.
   std::vector<Fd> folders;
-  folders.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  folders.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   for (size_t i = 0; i + 1 < names.size() && folders.back().get() >= 0; ++i) {
     folders.emplace_back(::openat(folders.back().get(), names[i].c_str(),
                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -154,43 +172,107 @@ void removeInside(const std::string& root, std::string_view relative) {
 
 namespace {
 
-// Makes `to` a copy of the entry `from`, replacing whatever `to` is unless both are folders.
-// A link at `to` is replaced, never written through.
-bool copyEntry(const fs::path& from, const fs::path& to) {
-  std::error_code error;
-  const auto kind = fs::symlink_status(from, error).type();
-  const auto existing = fs::symlink_status(to, error).type();
-  if (existing != fs::file_type::not_found &&
-      !(kind == fs::file_type::directory && existing == fs::file_type::directory)) {
-    // A folder in the way of a file is not ours to empty: that entry fails alone.
-    if (!fs::remove(to, error)) return false;
+class TreeCopy {
+ public:
+  std::vector<CopyFailure> failures;
+
+  // Makes `to` a copy of the entry `from`, replacing whatever `to` is unless both are folders.
+  // A link at `to` is replaced, never written through.
+  void entry(const fs::path& from, const fs::path& to) {
+    std::error_code error, ignored;
+    const auto kind = fs::symlink_status(from, error).type();
+    const auto existing = fs::symlink_status(to, error).type();
+    if (existing != fs::file_type::not_found &&
+        !(kind == fs::file_type::directory && existing == fs::file_type::directory)) {
+      // A folder in the way of a file is not ours to empty: that entry fails alone.
+      if (!fs::remove(to, error)) return fail(to, error);
+    }
+    if (kind == fs::file_type::symlink) {
+      fs::copy_symlink(from, to, error);
+    } else if (kind == fs::file_type::regular) {
+      error = copyFile(from, to);
+      // A file cut short (a full disk) is left as no file at all, and gives its room back.
+      if (error) fs::remove(to, ignored);
+    } else if (kind == fs::file_type::directory) {
+      if (existing != fs::file_type::directory) fs::create_directory(to, from, error);
+      if (error) return fail(to, error);
+      folder(from, to);
+      return;
+    } else {
+      error = std::make_error_code(std::errc::not_supported);
+    }
+    if (error) fail(to, error);
   }
-  if (kind == fs::file_type::symlink) {
-    fs::copy_symlink(from, to, error);
-  } else if (kind == fs::file_type::regular) {
-    fs::copy_file(from, to, error);  // carries the permission bits over
-  } else if (kind == fs::file_type::directory) {
-    if (existing != fs::file_type::directory) fs::create_directory(to, from, error);
-    bool complete = !error;
+
+  // The entries of from into the folder to, then to itself on disk.
+  void folder(const fs::path& from, const fs::path& to) {
+    std::error_code error;
     for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error))
-      complete = copyEntry(it->path(), to / it->path().filename()) && complete;
-    return complete && !error;
-  } else {
-    return false;
+      entry(it->path(), to / it->path().filename());
+    if (error) fail(from, error);
+    if (syncFolder(to, error); error) fail(to, error);
   }
-  return !error;
-}
+
+ private:
+  // With its permission bits, on disk when it returns, and the system's own reason when not
+  // (std::filesystem reports a full disk as an input/output error).
+  static std::error_code copyFile(const fs::path& from, const fs::path& to) {
+    struct stat st;
+    const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in || ::fstat(in.get(), &st) != 0) return lastError();
+    const Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        st.st_mode & 07777));
+    if (!out) return lastError();
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(in.get(), buffer, sizeof buffer)) != 0;) {
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 || !writeAll(out.get(), std::string_view(buffer, static_cast<size_t>(n))))
+        return lastError();
+    }
+    // The mode the umask took away, and whatever a full disk says only now.
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::fsync(out.get()) != 0) return lastError();
+    return {};
+  }
+
+  static std::error_code lastError() { return std::error_code(errno, std::generic_category()); }
+
+  // The folder's entries are on disk once it is; it is a link only as the root of the copy.
+  static void syncFolder(const fs::path& path, std::error_code& error) {
+    const Fd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder || ::fsync(folder.get()) != 0) error = lastError();
+  }
+
+  void fail(const fs::path& path, const std::error_code& error) {
+    failures.push_back({path.string(), error.message()});
+  }
+};
 
 }  // namespace
 
-bool copyTree(const std::string& from, const std::string& to) {
+std::vector<CopyFailure> copyTree(const std::string& from, const std::string& to) {
+  TreeCopy copy;
   std::error_code error;
-  fs::create_directories(to, error);
-  if (!fs::is_directory(from, error)) return false;
-  bool complete = true;
-  for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error))
-    complete = copyEntry(it->path(), fs::path(to) / it->path().filename()) && complete;
-  return complete && !error;
+  if (!fs::create_directories(to, error) && error) return {{to, error.message()}};
+  if (!fs::is_directory(from, error)) return {{from, "not a folder"}};
+  copy.folder(from, to);
+  return copy.failures;
+}
+
+std::optional<KeptStatus> readKeptStatus(const std::string& path) {
+  const Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!file) return std::nullopt;
+  KeptStatus status;
+  if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) {
+    status.running = errno == EWOULDBLOCK;
+    return status;
+  }
+  char text[16] = {};
+  const ssize_t n = ::read(file.get(), text, sizeof text - 1);
+  char* end = nullptr;
+  const long value = n > 0 ? std::strtol(text, &end, 10) : -1;
+  if (n > 0 && end != text && *end == '\n' && value >= 0 && value <= 255)
+    status.exitStatus = static_cast<int>(value);
+  return status;
 }
 
 AppendFile::AppendFile(const std::string& path) {

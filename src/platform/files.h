@@ -11,10 +11,15 @@
 
 namespace tessary::platform {
 
-// The whole file, when it can be read and is valid UTF-8.
-std::optional<std::string> readUtf8File(const std::string& path);
+// A text file of the program's is one line; anything larger is not one of them.
+inline constexpr size_t kMaxTextFile = 1 << 20;
+
+// The whole file, when it is a regular file of at most limit bytes and valid UTF-8.
+std::optional<std::string> readUtf8File(const std::string& path, size_t limit = kMaxTextFile);
 // Up to size bytes of the file from offset; fewer at its end, none when it cannot be read.
 std::string readFileRange(const std::string& path, uint64_t offset, size_t size);
+// The size of the file; 0 when there is none.
+uint64_t fileSize(const std::string& path);
 // An entry of any kind, following links (a dangling link is absent).
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
@@ -25,23 +30,40 @@ void createDirectories(const std::string& path);
 // Leaves an empty file at path: a new one, or the existing one emptied.
 void createEmptyFile(const std::string& path);
 void setMode(const std::string& path, unsigned mode);
-// Writes content to path+".new" and renames it over path, so that a reader finds the old
-// content or the new, never a part. False when it could not.
+// Writes content to path+".new" and renames it over path (over whatever is there, a folder
+// included), so that a reader finds the old content or the new, never a part; both are on
+// disk when it returns. False when it could not.
 bool replaceFile(const std::string& path, std::string_view content);
 void renameFile(const std::string& from, const std::string& to);
 void removeFile(const std::string& path);
+// Removes whatever is at path, a folder with everything in it included; a link is removed,
+// never followed.
+void removeEntry(const std::string& path);
 // The relative paths of every entry below root that is not a folder (links not followed),
 // sorted; nothing when the tree cannot be read in full.
 std::optional<std::vector<std::string>> listFiles(const std::string& root);
 // Removes the file or link at root/relative, then the folders that leaves empty, never
 // anything outside root: a relative path that is absolute, holds "." or "..", or leads
-// through a link removes nothing.
+// through a link below root removes nothing. Root itself may be a link.
 void removeInside(const std::string& root, std::string_view relative);
+
+struct CopyFailure {
+  std::string path;    // the entry that could not be written
+  std::string reason;  // the system's words for why
+};
 // Merges the contents of from into to: creates to when missing, replaces same-named entries
 // (links and read-only files included, never writing through a link), keeps permission bits,
-// leaves other files of to in place, and carries on past an entry it cannot copy. True when
-// every entry was copied.
-bool copyTree(const std::string& from, const std::string& to);
+// leaves other files of to in place, and carries on past an entry it cannot copy. Everything
+// it wrote is on disk when it returns. The entries it could not copy, none when all went well.
+std::vector<CopyFailure> copyTree(const std::string& from, const std::string& to);
+
+// A file through which a kept process (see SpawnOptions::statusFile) tells how it is.
+struct KeptStatus {
+  bool running = false;           // its keeper still holds the file
+  std::optional<int> exitStatus;  // once it ended: the status the keeper wrote, if it could
+};
+// Nothing when there is no such file.
+std::optional<KeptStatus> readKeptStatus(const std::string& path);
 
 // A file opened for appending; closed when destroyed.
 class AppendFile {

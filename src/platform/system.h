@@ -26,8 +26,6 @@ class ChildProcess {
   // receives them.
   virtual void terminate() = 0;
   virtual void kill() = 0;
-  // Pipe output: reading it stops, so that its writers wait on a full pipe, and goes on again.
-  virtual void pauseOutput(bool paused) = 0;
   // Pipe output: delivers what waits in the pipe now, without the main loop.
   virtual void readOutput() = 0;
 };
@@ -35,6 +33,7 @@ class ChildProcess {
 enum class Output {
   Inherit,  // the program's own standard output and error
   Pipe,     // both streams into one pipe, delivered to onOutput
+  File,     // both streams appended to outputFile
 };
 
 struct SpawnOptions {
@@ -46,6 +45,12 @@ struct SpawnOptions {
   bool ownSession = false;
   // That group is stopped when this program ends, however it ends.
   bool stoppedWithProgram = false;
+  std::string outputFile;
+  // The process goes on when this program ends, however it ends: a keeper process of its own
+  // waits for it, holds statusFile locked meanwhile and writes its exit status there at the
+  // end (see readKeptStatus). It runs in a session of its own. The start fails while
+  // another keeper holds the file.
+  std::string statusFile;
   // Pipe output, on the main loop; all output is delivered before onExit.
   std::function<void(std::string_view bytes)> onOutput;
   // Exit status on the main loop (128 + signal number when a signal ended it); when set,

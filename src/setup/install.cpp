@@ -3,6 +3,8 @@
 #include "setup/install.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 
 #include "application/app_delegate.h"
 #include "base/text.h"
@@ -20,14 +22,11 @@ std::string pendingStamp(const Locations& l) {
   return l.installedStampFile + ".pending";
 }
 
-std::optional<std::string> shippedStamp(const Locations& l) {
-  return l.bundledStamp ? readStamp(*l.bundledStamp) : std::nullopt;
-}
-
-// One relative path a line; a record that is not text lists nothing.
+// One relative path a line; a record that is not text lists nothing. It is read whatever its
+// size, as it was written.
 std::vector<std::string> recordedFiles(const std::string& path) {
   std::vector<std::string> files;
-  const std::string text = platform::readUtf8File(path).value_or("");
+  const std::string text = platform::readUtf8File(path, SIZE_MAX).value_or("");
   for (size_t start = 0, end; start < text.size(); start = end + 1) {
     end = std::min(text.find('\n', start), text.size());
     if (end > start) files.push_back(text.substr(start, end - start));
@@ -53,31 +52,43 @@ std::optional<std::string> readStamp(const std::string& path) {
   return stamp;
 }
 
+std::optional<std::string> shippedStamp(const Locations& l) {
+  return l.bundledStamp ? readStamp(*l.bundledStamp) : std::nullopt;
+}
+
 bool installedCodeOutdated(const Locations& l, const std::string& codeRoot) {
   const auto shipped = shippedStamp(l);
   return shipped && platform::sameEntry(codeRoot, l.installedRoot) &&
          readStamp(l.installedStampFile) != shipped;
 }
 
-void installShippedTree(const Locations& l) {
+std::vector<platform::CopyFailure> installShippedTree(const Locations& l,
+                                                      const std::optional<std::string>& stamp) {
   // Until its wizard succeeds, the tree matches no stamp: every start runs the setup again.
-  platform::removeFile(l.installedStampFile);
-  platform::copyTree(*l.bundledRoot, l.installedRoot);
-  for (const char* script : kScripts) platform::setMode(l.installedRoot + "/" + script, 0755);
-  if (const auto shipped = platform::listFiles(*l.bundledRoot)) {
+  platform::removeEntry(l.installedStampFile);
+  platform::removeEntry(pendingStamp(l));
+  const auto shipped = platform::listFiles(*l.bundledRoot);
+  // What the earlier version shipped and this one does not goes first: a folder of the one
+  // may stand where the other ships a file.
+  if (shipped) {
     for (const auto& file : recordedFiles(l.installedListFile)) {
       if (!std::binary_search(shipped->begin(), shipped->end(), file))
         platform::removeInside(l.installedRoot, file);
     }
-    platform::replaceFile(l.installedListFile, recordText(*shipped));
   }
-  const auto stamp = shippedStamp(l);
-  if (!stamp || !platform::replaceFile(pendingStamp(l), *stamp + "\n"))
-    platform::removeFile(pendingStamp(l));
+  auto failures = platform::copyTree(*l.bundledRoot, l.installedRoot);
+  for (const char* script : kScripts) platform::setMode(l.installedRoot + "/" + script, 0755);
+  if (shipped) platform::replaceFile(l.installedListFile, recordText(*shipped));
+  // A tree copied in part is no version at all: the next start copies it again.
+  if (failures.empty() && stamp) platform::replaceFile(pendingStamp(l), *stamp + "\n");
+  return failures;
 }
 
 void recordInstalledStamp(const Locations& l) {
-  platform::renameFile(pendingStamp(l), l.installedStampFile);
+  if (const auto stamp = readStamp(pendingStamp(l))) {
+    platform::replaceFile(l.installedStampFile, *stamp + "\n");
+    platform::removeEntry(pendingStamp(l));
+  }
 }
 
 void AppDelegate::runSetup() {
@@ -93,8 +104,34 @@ void AppDelegate::runSetup() {
     setupPage_->shown();
     webView->loadFile(*locations_.bundledSetupHTML, *locations_.resourceDir);
   }
-  system_.runInBackground([locations = locations_] { installShippedTree(locations); },
-                          [this] { launchBootstrap(); });
+  // Never a second wizard over the same tree: one that runs already is followed instead.
+  if (const auto kept = platform::readKeptStatus(locations_.wizardStatusFile);
+      kept && kept->running) {
+    followWizard();
+    return;
+  }
+  // Read before the copy: a newer version that lands during it gets its own setup next time.
+  auto failures = std::make_shared<std::vector<platform::CopyFailure>>();
+  system_.runInBackground([locations = locations_, stamp = shippedStamp(locations_),
+                           failures] { *failures = installShippedTree(locations, stamp); },
+                          [this, failures] {
+                            if (failures->empty()) {
+                              launchBootstrap();
+                            } else {
+                              installFailed(*failures);
+                            }
+                          });
+}
+
+// The wizard does not run on a tree copied in part. Each entry that could not be written
+// goes into the setup log, which the page then shows, and the first of them into its message.
+void AppDelegate::installFailed(const std::vector<platform::CopyFailure>& failures) {
+  platform::createEmptyFile(locations_.setupLogFile);
+  platform::AppendFile log(locations_.setupLogFile);
+  for (const auto& failure : failures) log.write(copyFailureLine(failure.path, failure.reason));
+  log.close();
+  setupPage_->end(failCall(copyFailure(failures.front().path, failures.front().reason,
+                                       failures.size(), locations_.setupLogFile)));
 }
 
 }  // namespace tessary

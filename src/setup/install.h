@@ -5,25 +5,33 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "application/locations.h"
+#include "platform/files.h"
 
 namespace tessary {
 
 // The trimmed text of a stamp file; nothing for one that is missing, empty or not a small text.
 std::optional<std::string> readStamp(const std::string& path);
 
+// The stamp of the code the program ships.
+std::optional<std::string> shippedStamp(const Locations& locations);
+
 // Whether the code root is the program's own installed tree holding other code than the
 // program ships, or code installed before stamps were recorded. Code installed elsewhere, by
 // hand, is never the program's to replace, and a program that ships no stamp replaces nothing.
 bool installedCodeOutdated(const Locations& locations, const std::string& codeRoot);
 
-// On a worker thread: copies the shipped tree over the installed one, removes the files an
-// earlier version installed that this one does not ship (and folders that leaves empty),
-// records the files installed now, and holds the shipped stamp back for the wizard's success.
-void installShippedTree(const Locations& locations);
+// On a worker thread: removes the files an earlier version installed that this one does not
+// ship (and folders that leaves empty), copies the shipped tree over the installed one,
+// records the files installed now, and, when every entry was copied, holds the stamp (read
+// before, as the launch decided on it) back for the wizard's success. What it copied and
+// what it recorded are on disk when it returns. The entries it could not write.
+std::vector<platform::CopyFailure> installShippedTree(const Locations& locations,
+                                                      const std::optional<std::string>& stamp);
 
-// The setup wizard succeeded: the installed code is the shipped one.
+// The setup wizard succeeded: the installed code is the one whose stamp was held back.
 void recordInstalledStamp(const Locations& locations);
 
 }  // namespace tessary

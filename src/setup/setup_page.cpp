@@ -1,7 +1,8 @@
-// The setup page's calls: paced by the page, bounded in memory, given again after a reload.
+// The setup page's calls: read from the setup log as the page takes them, again after a reload.
 #include "setup/setup_page.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "base/text.h"
@@ -11,16 +12,23 @@
 namespace tessary {
 
 namespace {
-constexpr size_t kReplayChunk = 64 << 10;
+constexpr size_t kReadChunk = 64 << 10;
 }
 
-SetupPage::SetupPage(platform::WebView& view, std::string logFile,
-                     std::function<void(bool)> pauseOutput)
-    : view_(view), logFile_(std::move(logFile)), pauseOutput_(std::move(pauseOutput)) {}
+std::string failCall(const std::string& message) {
+  return "wrFail(" + jsString(validUtf8(message)) + ")";
+}
+
+SetupPage::SetupPage(platform::WebView& view, platform::System& system, std::string logFile)
+    : view_(view), system_(system), logFile_(std::move(logFile)) {}
 
 void SetupPage::shown() {
   state_ = State::Loading;
   ++generation_;
+  busy_ = false;
+  tail_.reset();
+  ending_.reset();
+  rewind();
 }
 
 void SetupPage::loaded() {
@@ -33,22 +41,34 @@ void SetupPage::reloading() {
   if (state_ == State::Off) return;
   state_ = State::Loading;
   ++generation_;
-  busy_ = 0;
-  replayLines_ = LineSplitter();
-  replayAt_ = 0;
-  replayEnd_ = given_;
-  // The ending comes last, so it goes again after the lines.
-  endingGiven_ = false;
-  updateFlow();
+  busy_ = false;
+  rewind();
 }
 
 void SetupPage::left() {
   state_ = State::Off;
   ++generation_;
-  busy_ = waitingCount_ = 0;
-  waiting_.clear();
-  replayAt_ = replayEnd_ = 0;
-  updateFlow();
+  tail_.reset();
+}
+
+void SetupPage::follow() {
+  rewind();
+  tail_ = system_.startRepeating(kSetupLogInterval, [this] { pump(); });
+  pump();
+}
+
+void SetupPage::end(std::string statement) {
+  if (state_ == State::Off) return;
+  tail_.reset();
+  ending_ = std::move(statement);
+  endsAt_ = platform::fileSize(logFile_);
+  pump();
+}
+
+void SetupPage::rewind() {
+  lines_ = LineSplitter();
+  read_ = 0;
+  endingGiven_ = false;
 }
 
 void SetupPage::addLine(std::string& literals, size_t& count, std::string_view line) {
@@ -57,44 +77,24 @@ void SetupPage::addLine(std::string& literals, size_t& count, std::string_view l
   appendJsString(literals, line);
 }
 
-void SetupPage::output(std::string_view bytes) {
-  lines_.feed(bytes, [this](std::string_view line) {
-    output_ += line.size() + 1;
-    if (state_ != State::Off) addLine(waiting_, waitingCount_, line);
-  });
-  pump();
-}
-
-void SetupPage::end(std::string statement) {
-  if (state_ == State::Off) return;
-  ending_ = std::move(statement);
-  pump();
-}
-
 void SetupPage::pump() {
-  if (state_ != State::Ready || busy_) return updateFlow();
+  if (state_ != State::Ready || busy_) return;
+  // Up to where the log is read: all of it while the wizard runs, what it held at the end after.
+  const uint64_t until = tail_ ? UINT64_MAX : ending_ ? endsAt_ : 0;
   std::string literals;
   size_t count = 0;
-  // What the page had been given before it was loaded again comes first.
-  while (replayAt_ < replayEnd_ && literals.size() < kSetupPageBacklog) {
-    const std::string chunk = platform::readFileRange(
-        logFile_, replayAt_, std::min<uint64_t>(kReplayChunk, replayEnd_ - replayAt_));
-    // A log cut short gives what it has.
-    replayAt_ = chunk.empty() ? replayEnd_ : replayAt_ + chunk.size();
-    replayLines_.feed(chunk, [&](std::string_view line) { addLine(literals, count, line); });
+  while (read_ < until && literals.size() < kSetupPageBacklog) {
+    const size_t want = std::min<uint64_t>(kReadChunk, until - read_);
+    const std::string chunk = platform::readFileRange(logFile_, read_, want);
+    read_ += chunk.size();
+    lines_.feed(chunk, [&](std::string_view line) { addLine(literals, count, line); });
+    if (chunk.size() < want) {
+      if (!tail_) endsAt_ = read_;  // a log cut short gives what it has
+      break;
+    }
   }
-  bool ending = false;
-  if (replayAt_ >= replayEnd_) {
-    if (count && waitingCount_) literals += ',';
-    literals += waiting_;
-    count += waitingCount_;
-    waiting_.clear();
-    waitingCount_ = 0;
-    given_ = output_;
-    ending = ending_ && !std::exchange(endingGiven_, true);
-  }
+  const bool ending = ending_ && read_ >= endsAt_ && !std::exchange(endingGiven_, true);
   if (count || ending) send(literals, count, ending);
-  updateFlow();
 }
 
 void SetupPage::send(const std::string& literals, size_t count, bool ending) {
@@ -107,18 +107,12 @@ void SetupPage::send(const std::string& literals, size_t count, bool ending) {
     script = "for(const l of[" + literals + "])try{wrLog(l)}catch(e){}";
   }
   if (ending) script += count ? "\ntry{" + *ending_ + "}catch(e){}" : *ending_;
-  busy_ = script.size();
+  busy_ = true;
   view_.runScript(script, [this, generation = generation_] {
     if (generation != generation_) return;
-    busy_ = 0;
+    busy_ = false;
     pump();
   });
-}
-
-void SetupPage::updateFlow() {
-  const bool behind = state_ != State::Off &&
-                      (waiting_.size() + busy_ > kSetupPageBacklog || replayAt_ < replayEnd_);
-  if (behind != paused_) pauseOutput_(paused_ = behind);
 }
 
 }  // namespace tessary

@@ -1,27 +1,33 @@
-// The calls that drive the setup page. They wait until the page has loaded; lines that come
-// while the page is busy go together in its next script; while much waits for the page, the
-// wizard's output waits in its pipe; and a page loaded again gets everything it had been
-// given again, read back from the setup log, before the rest.
+// The calls that drive the setup page. The wizard writes its output into the setup log; the
+// page is given the log's lines as it takes them: they wait until the page has loaded, lines
+// that come while the page is busy go together in its next script, the log is read no
+// further while much waits for the page, and a page loaded again reads the log from its start.
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/system.h"
 #include "platform/web_view.h"
 #include "setup/line_splitter.h"
 
 namespace tessary {
 
-// How much may wait for the page before the wizard's output is read no further.
+// How much may wait for the page before the log is read no further.
 inline constexpr size_t kSetupPageBacklog = 1 << 20;
+// How often the log is looked at for new output while a wizard runs.
+inline constexpr double kSetupLogInterval = 0.1;
+
+// The page call that ends a run in failure. A path in the message need not be UTF-8; the page
+// still gets all of the message.
+std::string failCall(const std::string& message);
 
 class SetupPage {
  public:
-  // pauseOutput(true) asks that the wizard's output be read no further for now; false again.
-  SetupPage(platform::WebView& view, std::string logFile, std::function<void(bool)> pauseOutput);
+  SetupPage(platform::WebView& view, platform::System& system, std::string logFile);
 
   // The setup page is being loaded: calls from now on are for it.
   void shown();
@@ -32,9 +38,9 @@ class SetupPage {
   // Another page replaces the setup page: calls go nowhere from now on.
   void left();
 
-  // Wizard output as read from its pipe, after it has been written to the log.
-  void output(std::string_view bytes);
-  // The call that ends the run (wrDone, wrFail), after every line.
+  // A wizard writes into the log from its start: its lines go to the page from now on.
+  void follow();
+  // The call that ends the run (wrDone, wrFail), after every line the log holds now.
   void end(std::string statement);
 
  private:
@@ -42,30 +48,24 @@ class SetupPage {
 
   // Adds the string literal of a line that is text to a list of them.
   static void addLine(std::string& literals, size_t& count, std::string_view line);
+  // Reads the log back from its start, for a page that has been given nothing yet.
+  void rewind();
   void pump();
   void send(const std::string& literals, size_t count, bool ending);
-  void updateFlow();
 
   platform::WebView& view_;
+  platform::System& system_;
   const std::string logFile_;
-  const std::function<void(bool)> pauseOutput_;
   State state_ = State::Off;
   uint64_t generation_ = 0;  // of the page load, so that a dead page's answer is ignored
-  bool paused_ = false;
-  size_t busy_ = 0;  // bytes of the script the page is running
+  bool busy_ = false;        // the page is running a script
 
+  std::unique_ptr<platform::Timer> tail_;  // while there is more of the log to come
   LineSplitter lines_;
-  uint64_t output_ = 0;  // output cut into lines so far
-  std::string waiting_;  // string literals of the lines the page has not been given, joined
-  size_t waitingCount_ = 0;
-  uint64_t given_ = 0;  // output whose lines have been given to the page
+  uint64_t read_ = 0;  // bytes of the log read so far
   std::optional<std::string> ending_;
+  uint64_t endsAt_ = 0;  // the log's size when the ending came
   bool endingGiven_ = false;
-
-  // Giving again, from the log, what a page load before this one had been given.
-  LineSplitter replayLines_;
-  uint64_t replayAt_ = 0;
-  uint64_t replayEnd_ = 0;
 };
 
 }  // namespace tessary

@@ -20,6 +20,19 @@ inline std::string wizardFailure(const std::string& setupLogFile) {
          "./install.sh z paczki.";
 }
 
+inline std::string copyFailureLine(const std::string& path, const std::string& reason) {
+  return "Nie można zapisać " + path + ": " + reason + "\n";
+}
+
+inline std::string copyFailure(const std::string& path, const std::string& reason, size_t count,
+                               const std::string& setupLogFile) {
+  return "Nie udało się zapisać kodu aplikacji: " + path + " (" + reason +
+         "), błędów: " + std::to_string(count) +
+         ". Zwolnij miejsce na dysku albo popraw uprawnienia, potem zamknij i otwórz aplikację. "
+         "Zajrzyj do dziennika: " +
+         setupLogFile + ".";
+}
+
 inline std::string wizardLeftNoApproot(const std::string& approotFile,
                                        const std::string& setupLogFile) {
   return "Kreator zakończył się bez zapisania pliku " + approotFile +

@@ -1,48 +1,30 @@
 // The setup wizard: its process, its output into the log and the page, and its ending.
 #include "application/app_delegate.h"
-#include "base/text.h"
 #include "platform/files.h"
 #include "setup/install.h"
-#include "setup/js_string.h"
 #include "setup/setup_page.h"
 #include "setup/setup_texts.h"
 
 namespace tessary {
 
 namespace {
-
 constexpr double kBackendStartDelay = 1.4;
-
-// A path in the message need not be UTF-8; the page still gets all of the message.
-std::string failCall(const std::string& message) {
-  return "wrFail(" + jsString(validUtf8(message)) + ")";
-}
-
+constexpr double kWizardCheckInterval = 0.5;
 }  // namespace
 
 void AppDelegate::launchBootstrap() {
   platform::createEmptyFile(locations_.setupLogFile);
-  auto log = std::make_shared<platform::AppendFile>(locations_.setupLogFile);
-
   platform::SpawnOptions options;
   options.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
                   locations_.installedRoot, locations_.bundledUVDir.value_or("")};
   options.workingDirectory = locations_.installedRoot;
-  // Out of reach of a terminal the program was started from; and, as the program never stops
-  // the wizard, not stopped with it.
-  options.ownSession = true;
-  options.output = platform::Output::Pipe;
-  options.onOutput = [this, log](std::string_view bytes) {
-    // The log gets every byte first, lines the page never sees included; the page reads its
-    // lines back from it after a reload.
-    log->write(bytes);
-    setupPage_->output(bytes);
-  };
-  // The platform delivers every byte of output before the exit.
-  options.onExit = [this, log](int status) {
-    log->close();
-    finishWizard(status);
-  };
+  // The wizard writes straight into its log, out of reach of a terminal the program was
+  // started from, and runs to its end when the program quits first: its keeper then records
+  // how it ended for the next start.
+  options.output = platform::Output::File;
+  options.outputFile = locations_.setupLogFile;
+  options.statusFile = locations_.wizardStatusFile;
+  options.onExit = [this](int status) { finishWizard(status); };
 
   auto launched = system_.spawn(std::move(options));
   if (!launched.child) {
@@ -50,9 +32,33 @@ void AppDelegate::launchBootstrap() {
     return;
   }
   setupProc = std::move(launched.child);
+  setupPage_->follow();
+}
+
+// A wizard that runs already (left by an earlier run of the program, or started by another):
+// its output is shown as it comes, and its end is taken as this program's own wizard's.
+void AppDelegate::followWizard() {
+  setupPage_->follow();
+  wizardWatch_ = system_.startRepeating(kWizardCheckInterval, [this] {
+    const auto kept = platform::readKeptStatus(locations_.wizardStatusFile);
+    if (kept && kept->running) return;
+    wizardWatch_->invalidate();
+    finishWizard(kept && kept->exitStatus ? *kept->exitStatus : -1);
+  });
+}
+
+// A wizard that ended while no program watched it: a success is recorded as it would have
+// been, so that the start goes on to the backend.
+void AppDelegate::settleEndedWizard() {
+  const auto kept = platform::readKeptStatus(locations_.wizardStatusFile);
+  if (!kept || kept->running) return;
+  if (kept->exitStatus == 0 && platform::readUtf8File(locations_.approotFile))
+    recordInstalledStamp(locations_);
+  platform::removeFile(locations_.wizardStatusFile);
 }
 
 void AppDelegate::finishWizard(int status) {
+  platform::removeFile(locations_.wizardStatusFile);
   if (status != 0) {
     setupPage_->end(failCall(wizardFailure(locations_.setupLogFile)));
     return;

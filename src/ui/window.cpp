@@ -1,7 +1,17 @@
 // The one main window: built once, hidden instead of closed, shown again on demand.
 #include "application/app_delegate.h"
 
+#include <utility>
+
 namespace tessary {
+
+namespace {
+constexpr char kPageGaveUpTitle[] = "Strona przestała działać";
+constexpr char kPageGaveUpText[] =
+    "Proces wyświetlający stronę zakończył się trzy razy w ciągu minuty, więc strona nie jest "
+    "już wczytywana ponownie.\n\nAby spróbować jeszcze raz, wybierz „Otwórz Tessary” w menu "
+    "ikony albo uruchom aplikację ponownie.";
+}  // namespace
 
 void AppDelegate::buildWindow() {
   platform::WindowOptions options;
@@ -20,9 +30,7 @@ void AppDelegate::buildWindow() {
   webView->setPermissionPolicy(
       [this](platform::Permission kind) { return decidePermission(kind); });
   webView->setCrashHandler([this] { webContentCrashed(); });
-  setupPage_ = std::make_unique<SetupPage>(*webView, locations_.setupLogFile, [this](bool paused) {
-    if (setupProc) setupProc->pauseOutput(paused);
-  });
+  setupPage_ = std::make_unique<SetupPage>(*webView, system_, locations_.setupLogFile);
   webView->setLoadHandler([this] {
     if (!panelLoaded) setupPage_->loaded();
   });
@@ -39,15 +47,32 @@ void AppDelegate::buildWindow() {
 }
 
 // A dead content process leaves the window blank: the page comes back by itself, unless the
-// engine keeps dying, where reloading would only spin.
+// engine keeps dying, where reloading would only spin; the user is told so, once.
 void AppDelegate::webContentCrashed() {
-  if (!withinLimit(contentCrashes_, 2, 60.0)) return;
+  if (!withinLimit(contentCrashes_, 2, 60.0)) {
+    if (!std::exchange(pageGaveUp_, true)) configAlert(kPageGaveUpTitle, kPageGaveUpText);
+    return;
+  }
   setupPage_->reloading();
   webView->reload();
 }
 
+void AppDelegate::tryAgain() {
+  if (std::exchange(pageGaveUp_, false)) {
+    contentCrashes_.clear();
+    setupPage_->reloading();
+    webView->reload();
+  }
+  if (std::exchange(backendGaveUp_, false)) {
+    backendRestarts_.clear();
+    panelLoaded = false;
+    startBackend(/*emptyLog=*/false);
+  }
+}
+
 void AppDelegate::showWindow() {
   window->present();
+  tryAgain();
 }
 
 bool AppDelegate::windowShouldClose() {
@@ -56,7 +81,8 @@ bool AppDelegate::windowShouldClose() {
 }
 
 void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
-  if (!hasVisibleWindows) showWindow();
+  if (!hasVisibleWindows) window->present();
+  tryAgain();
 }
 
 }  // namespace tessary

@@ -1,6 +1,8 @@
 // The delegate on the fake platform, each scenario checked against its whole transcript: what
 // only a manual clock or the inside can show of the launch, menus, polling, restarts and setup.
 #include <algorithm>
+#include <fstream>
+
 #include "logic/fake_platform.h"
 
 #include "platform/address.h"
@@ -18,7 +20,8 @@ const std::string kBackend =
     "spawn /bin/bash -lc cd '~/code' && exec 'uv' run tessary serve | in ~/code | session | "
     "guarded | pipe";
 const std::string kWizard = "spawn /bin/bash " + kData + "/app/installer/bootstrap.sh " + kData +
-                            "/app ~/res/bin | in " + kData + "/app | session | pipe";
+                            "/app ~/res/bin | in " + kData + "/app | kept, into " + kData +
+                            "/setup.log";
 const std::string kNoCode =
     "alert Brak dołączonego kodu|Ta wersja aplikacji nie zawiera dołączonego kodu. Użyj paczki "
     "zip i ./install.sh, albo zbuduj aplikację przez installer/build_app.sh.";
@@ -133,7 +136,8 @@ TEST(Polling, ProbesOneAtATimeAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
   EXPECT_EQ(w.take(), Strings{kLoad}) << "the server runs on; a late answer still loads";
 }
 
-TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFiveMinutes) {
+// Past its limit each recovery stops and says so once; the window brought back tries again.
+TEST(Recovery, TheEngineIsReloadedTwiceAMinuteTheBackendRestartedThriceInFiveMinutesThenAsked) {
   World w;
   w.installCode();
   w.launch(std::nullopt);
@@ -142,35 +146,54 @@ TEST(Recovery, TheEngineIsReloadedTwiceAMinuteAndTheBackendRestartedThriceInFive
   w.fake.answer(200);
   EXPECT_EQ(w.fake.spawns.size(), 1u) << "before it ever answered: no restart";
   w.take();
+  const std::string tryAgain =
+      "\n\nAby spróbować jeszcze raz, wybierz „Otwórz Tessary” w menu "
+      "ikony albo uruchom aplikację ponownie.";
+  const std::string pageGaveUp =
+      "alert Strona przestała działać|Proces wyświetlający stronę zakończył się trzy razy w "
+      "ciągu minuty, więc strona nie jest już wczytywana ponownie." +
+      tryAgain;
+  for (int crash = 0; crash < 4; ++crash) w.view().crashed();
+  w.delegate.showWindowAction();
   for (int crash = 0; crash < 3; ++crash) w.view().crashed();
-  w.fake.advance(61);
-  w.view().crashed();
-  EXPECT_EQ(w.take(), (Strings{"reload", "reload", "reload"})) << "two, then a minute later";
+  EXPECT_EQ(w.take(), (Strings{"reload", "reload", pageGaveUp, "present", "reload", "reload",
+                               "reload", pageGaveUp}));
 
-  for (int restart = 0; restart < 4; ++restart) {
+  Strings expected;
+  for (int death = 0; death < 4; ++death) {
     w.fake.spawns.back().onExit(137);
     w.fake.advance(0.5);
-    if (restart < 3) w.fake.answer(200);
+    if (death < 3) w.fake.answer(200), expected.insert(expected.end(), {kBackend, kPoll, kLoad});
   }
-  Strings restarts;
-  for (int n = 0; n < 3; ++n) restarts.insert(restarts.end(), {kBackend, kPoll, kLoad});
-  EXPECT_EQ(w.take(), restarts) << "three restarts and no fourth";
+  w.delegate.applicationShouldHandleReopen(true);  // a second start
+  w.fake.advance(0.5);
+  expected.insert(expected.end(),
+                  {"alert Backend przestał działać|Backend zakończył działanie cztery razy w "
+                   "ciągu pięciu minut, więc nie jest już uruchamiany ponownie.\n\nZajrzyj do "
+                   "logu:\n" +
+                       kData + "/native-shell.log" + tryAgain,
+                   "reload", kBackend, kPoll});
+  EXPECT_EQ(w.take(), expected) << "three restarts, the alert, and one more on a second start";
 }
 
-// The page's calls wait while it is busy, then go together; while more than the backlog waits,
-// the wizard's output waits too; a page loaded again gets every line again from the log, and
-// the ending after them.
+// The page's calls come from the setup log as the page takes them: one alone as it is, then
+// those that came while the page was busy together, never much more than the backlog at once;
+// a page loaded again reads the log from its start, and gets the ending after the lines.
 TEST(Setup, PageCallsGoTogetherWhileThePageIsBusyAndComeBackFromTheLogAfterAReload) {
   World w;
   w.shipBundle();
   w.launch(std::nullopt);
   w.view().holdScripts = true;
-  auto& wizard = w.fake.spawns.back();
+  auto print = [&](const std::string& bytes) {
+    std::ofstream(w.locations.setupLogFile, std::ios::app | std::ios::binary) << bytes;
+    w.fake.advance(kSetupLogInterval);
+  };
+  size_t largest = 0;
   auto pageRuns = [&] {  // every script the page is given until it has nothing more to run
     std::string all;
-    for (Strings sent;
-         w.fake.runPending(), !w.view().scripts.empty() || !(sent = w.take()).empty();) {
-      for (const auto& line : sent) all += line + "\n";
+    for (Strings sent; w.fake.advance(kSetupLogInterval),
+                       !w.view().scripts.empty() || !(sent = w.take()).empty();) {
+      for (const auto& line : sent) all += line + "\n", largest = std::max(largest, line.size());
       if (!w.view().scripts.empty()) std::exchange(w.view().scripts, {}).at(0)();
     }
     return all;
@@ -179,21 +202,21 @@ TEST(Setup, PageCallsGoTogetherWhileThePageIsBusyAndComeBackFromTheLogAfterARelo
   const std::string line(99, 'x');
   std::string flood;
   for (int i = 0; i < 11000; ++i) flood += line + "\n";
-  wizard.onOutput("one\ntw");
-  wizard.onOutput("o\nthree\n");
-  wizard.onOutput(flood);
-  wizard.onExit(3);
+  print("one\ntw");
+  print("o\nthree\n");
+  print(flood);
+  w.fake.spawns.back().onExit(3);
   std::string first = pageRuns(), again = (w.view().crashed(), pageRuns());
   for (const std::string& sent : {first, again}) {
     const size_t at[] = {sent.find("\"one\""), sent.find("\"two\",\"three\""), sent.find(line),
                          sent.rfind(line), sent.find("wrFail(")};
     EXPECT_TRUE(std::is_sorted(std::begin(at), std::end(at)) && at[4] != std::string::npos);
-    EXPECT_LT(sent.find("pause output"), sent.find("resume output"));
     size_t lines = 0;
     for (size_t i = 0; (i = sent.find(line, i)) != std::string::npos; i += line.size()) ++lines;
     EXPECT_EQ(lines, 11000u);
   }
   EXPECT_EQ(first.substr(0, 13), "wrLog(\"one\")\n") << "one call alone, as is";
+  EXPECT_LT(largest, kSetupPageBacklog + (128 << 10)) << "the log read on while the page was busy";
 }
 
 // The first-run wizard's failures reach the page in the program runs; here what follows success.

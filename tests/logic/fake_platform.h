@@ -65,7 +65,6 @@ struct FakeChild final : platform::ChildProcess {
   bool isRunning() override { return running; }
   void terminate() override { log("terminate"), running = false; }
   void kill() override { log("kill"), running = false; }
-  void pauseOutput(bool paused) override { log(paused ? "pause output" : "resume output"); }
   void readOutput() override {}
   Transcript& log;
   bool running = true;
@@ -150,6 +149,7 @@ struct Fake final : platform::Desktop, platform::System {
     line += " | in " + options.workingDirectory + (options.ownSession ? " | session" : "") +
             (options.stoppedWithProgram ? " | guarded" : "");
     if (options.output == platform::Output::Pipe) line += " | pipe";
+    if (!options.statusFile.empty()) line += " | kept, into " + options.outputFile;
     log(line);
     spawns.push_back(std::move(options));
     if (spawnError) return {nullptr, *std::exchange(spawnError, std::nullopt)};

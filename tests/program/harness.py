@@ -158,6 +158,39 @@ def symbolic_difference(path, size=64):
 
 
 @functools.cache
+def atspi():
+    import gi
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi
+    Atspi.init()
+    return Atspi
+
+
+def accessible(pid, timeout=10):
+    """The program's application on the accessibility bus, as a screen reader finds it (started with NO_AT_BRIDGE=0)."""
+    desktop = atspi().get_desktop(0)
+    return eventually(lambda: next((app for app in map(desktop.get_child_at_index, range(desktop.get_child_count()))
+                                    if app and app.get_process_id() == pid), None), timeout)
+
+
+def nodes(node, depth=12):
+    """The node and what lies below it, depth first."""
+    with contextlib.suppress(GLib.Error):
+        yield node
+        for child in map(node.get_child_at_index, range(node.get_child_count() if depth else 0)):
+            if child:
+                yield from nodes(child, depth - 1)
+
+
+def alert(pid, role="LABEL"):
+    """The parts of a role of the program's alert, once one is shown."""
+    Atspi = atspi()
+    return eventually(lambda: [node for app in [accessible(pid)] if app
+                               for top in nodes(app, 1) if top.get_role() == Atspi.Role.ALERT
+                               for node in nodes(top) if node.get_role() == getattr(Atspi.Role, role)])
+
+
+@functools.cache
 def desktop_loop():
     """One thread of this process runs GLib's main loop, for the bus and the toolkit."""
     threading.Thread(target=GLib.MainLoop().run, daemon=True).start()

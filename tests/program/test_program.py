@@ -6,7 +6,7 @@ import contextlib, os, shlex, shutil, signal, sys, threading, time
 from pathlib import Path
 from urllib.parse import unquote
 
-from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, alive, close_request, eventually,
+from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, alert, alive, close_request, eventually,
                      exit_status, sh, status_area, symbolic_difference, window, windows, xdo)
 
 PANEL = """<!doctype html><title>Panel</title><style>body{margin:0} input,div{display:block;width:600px;height:80px}
@@ -41,7 +41,8 @@ class RunningPanel(ProgramTest):
         super().setUp()
         self.status, self.panel = status_area(), self.user.serve(page=PANEL, status=404)
         self.status.items.clear()
-        self.app, self.window = self.user.start(PROGRAM), window(TITLE)
+        self.app = self.user.start(PROGRAM, WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS="0")  # as the engine reads it
+        self.window = window(TITLE)
         self.assertTrue(self.window and self.reported("ready"), self.app.log.read_text())
         # The page runs in the engine's sandbox: namespaces of its own, and a system call filter.
         ns = lambda pid, kind: os.readlink(f"/proc/{pid}/ns/{kind}")  # noqa: E731
@@ -182,7 +183,8 @@ wait
         self.log = u.write(".local/share/HalvarenTessary/native-shell.log", "output of an earlier start\n")
 
     def panels(self):
-        return self.log.read_text().count('"GET /b HTTP')
+        with contextlib.suppress(FileNotFoundError):  # between the log's two parts
+            return self.log.read_text().count('"GET /b HTTP')
 
     def run_backend(self, terminal=False, **env):
         """Starts the program, from a terminal when asked, until the panel shows; uv's and the server's pids."""
@@ -197,7 +199,7 @@ wait
 
     def test_is_started_from_a_terminal_logged_restarted_and_stopped_with_its_whole_group(self):
         self.user.write(".bash_profile", "stty sane\n")  # stops a shell in a background group
-        uv, server = self.run_backend(terminal=True)
+        uv, server = self.run_backend(terminal=True, NO_AT_BRIDGE="0")
         # In its folder, with the user's environment, not the toolkit settings the program runs with.
         self.assertIn(f"uv stand-in: run tessary serve in {self.user.home}/{self.ROOT}\n", self.log.read_text())
         self.assertEqual(list(self.user.home.rglob("pwned")), [], "a folder's name was run")
@@ -205,10 +207,18 @@ wait
         program = sh("pgrep", "-P", self.app.pid, "-x", "halvaren-tessar").stdout.strip()
         sh("pkill", "-KILL", "-x", "WebKitWebProces")  # in the sandbox, the program's grandchild
         self.until(lambda: self.panels() == 2, msg="the panel is back after the engine died")
-        os.kill(server, signal.SIGKILL)  # uv ends with its server: the backend is gone
-        self.until(lambda: self.panels() == 3, 20, "the panel is back after the backend died")
-        self.assertEqual(self.log.read_text().count("uv stand-in: run tessary serve"), 2, "both runs in the log")
-        self.assertFalse(alive(uv))
+        for panels in 3, 4, 5:  # uv ends with its server: the backend is gone, and is started again
+            os.kill(server, signal.SIGKILL)
+            self.until(lambda: self.panels() == panels, 20, "the panel is back after the backend died")
+            self.assertFalse(alive(uv))
+            uv, server = self.pids()
+        os.kill(server, signal.SIGKILL)  # a fourth time within five minutes: no more, and the user is told
+        texts = [label.get_name() for label in alert(int(program))]
+        self.assertTrue("Backend przestał działać" in texts and any(f"\n{self.log}\n" in t for t in texts), texts)
+        self.assertEqual(self.log.read_text().count("uv stand-in: run tessary serve"), 4, "every run in the log")
+        alert(int(program), "PUSH_BUTTON")[0].do_action(0)
+        self.assertEqual(exit_status(self.user.start(self.user.program()), 15), 0)  # a second start tries again
+        self.until(lambda: self.panels() == 6, 20, "a second start did not start the backend again")
         uv, server = self.pids()
         start = time.monotonic()
         sh("kill", "-TERM", program)
@@ -280,13 +290,11 @@ for i in range(1, FLOOD + 1):
     sys.stdout.buffer.write(b'%09d %s\\n' % (i, b'x' * 90))
 sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
         u.write(".local/share/HalvarenTessary/setup.log", "a stale log")
-        # An earlier install in the way: a read-only script, a link out of the tree, a folder where a file goes.
-        old, shipped = u.data / "app", u.home / "prefix/share/halvaren-tessary/app-root"
+        # An earlier install in the way: a read-only script, a link out of the tree.
+        old = u.data / "app"
         u.write(old / "installer/bootstrap.sh", "old and longer", 0o444)
         (old / "installer/lines.py").symlink_to(u.write("outside", "not ours"))
         u.write(old / ".venv/bin/tessary", "made by the wizard")
-        u.write(old / "extra/in-the-way", "")
-        u.write(shipped / "extra", "")  # cannot replace the folder: the copy carries on
         printed = [line.encode() for line in ["err", *escapes]] + [
             b"\xff\xfe bad" if i == 500 else b"nul \0" if i == 600 else b"y" * 200000 if i == 700 else
             (f"w {i} ł\r" if i % 7 == 0 else f"w {i}").encode() for i in range(1, 1000)]
@@ -322,6 +330,32 @@ sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
         self.assertFalse((u.data / "native-shell.log").exists(), "no backend")
         self.quit_promptly(app)
 
+    def test_a_wizard_outlives_a_quit_and_a_second_start_waits_for_it(self):
+        """The wizard prints after the program quit; a start meanwhile shows its lines, starts no second one, and
+        goes on to its backend."""
+        u = self.user
+        u.write("site/index.html", "<script>onload = () => fetch('/shown')</script>")
+        exe, recorder = self.first_run(u, """echo $$ >>~/wizards
+echo first
+sleep 3
+echo after the quit
+mkdir -p "$1/.venv/bin" "$XDG_DATA_HOME/HalvarenTessary"
+printf '#!/bin/sh\nexec python3 -m http.server -b 127.0.0.1 8477 -d ~/site\n' >"$1/.venv/bin/tessary"
+chmod +x "$1/.venv/bin/tessary"
+echo "$1" >"$XDG_DATA_HOME/HalvarenTessary/approot"
+echo done
+""")
+        first = u.start(exe)
+        self.until(lambda: recorder.page_calls("log") == ["first"], 30, first.log.read_text())
+        self.quit_promptly(first, within=0.5)
+        second, shell_log = u.start(exe), u.data / "native-shell.log"
+        self.until(lambda: shell_log.exists() and "GET /shown" in shell_log.read_text(), 30, second.log.read_text())
+        self.assertEqual(recorder.page_calls("log") + recorder.page_calls("done"),
+                         ["first", "after the quit", "done", ""], "the second start showed the wizard's lines")
+        self.assertEqual((u.home / "wizards").read_text().count("\n"), 1, "a second wizard ran")
+        self.assertEqual((u.data / "setup.log").read_text(), "first\nafter the quit\ndone\n")
+        self.quit_promptly(second, within=4.0)
+
     MISBEHAVING = [  # what the wizard does, its script, the log, the page's lines and its ending
         ("killed by a signal", "echo before\nkill -9 $$\n", b"before\n", ["before"], FAILED),
         ("10 MB, no line feed", "head -c 10485760 /dev/zero | tr '\\0' x\nexit 1\n", b"x" * (10 << 20), [], FAILED),
@@ -329,7 +363,8 @@ sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
         ("ends well without recording the code", "echo done\n", b"done\n", ["done"],
          "Kreator zakończył się bez zapisania pliku {data}/approot. Zajrzyj do dziennika: {data}/setup.log."),
         ("the data folder cannot be made", "echo never\n", b"", [],
-         "Nie udało się uruchomić kreatora: Failed to change to directory “{data}/app” (Not a directory)"),
+         "Nie udało się zapisać kodu aplikacji: {data}/app (Not a directory), błędów: 1. Zwolnij miejsce na dysku "
+         "albo popraw uprawnienia, potem zamknij i otwórz aplikację. Zajrzyj do dziennika: {data}/setup.log."),
         ("a data folder whose name is not UTF-8", "echo bad\nexit 1\n", b"bad\n", ["bad"], FAILED),
         ("quit from its terminal", "echo working\nsleep 2\ntouch ~/still-here\n", b"working\n", ["working"], None)]
 
@@ -366,29 +401,48 @@ sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
 
 
 class Upgrade(ProgramTest):
-    def test_a_new_version_installs_its_code_again_and_keeps_the_users_files(self):
-        """The sample backend of one build, then of a second version: a changed page and a file fewer."""
-        u = self.user
-        app, log, setup = u.data / "app", u.data / "native-shell.log", u.data / "setup.log"
-        shipped = (exe := u.program("prefix", shipped=True)).parent.parent / "share/halvaren-tessary"
+    def test_a_new_version_installs_its_code_again_whole_and_keeps_the_users_files(self):
+        """The sample backend of one build, then of a second version: a changed page, a file fewer and a 2 MB one
+        more. The data folder is a file system of its own; when it is too small for the new version, nothing is
+        recorded, and with room again the next start installs it whole."""
+        if os.getuid() != 0:
+            self.skipTest("only root can mount a file system (CI runs as root)")
+        for disk in "roomy", "full":
+            with self.row(disk) as u:
+                u.data.mkdir(parents=True)
+                holder = u.start("unshare", "--mount", "--propagation", "private", "sh", "-c",
+                                 f"mount -t tmpfs -o size={8 if disk == 'roomy' else 1}m tmpfs \"$0\" && exec sleep 600",
+                                 u.data)
+                self.until(lambda: "sleep" in os.readlink(f"/proc/{holder.pid}/exe"))
+                data = Path(f"/proc/{holder.pid}/root{u.data}")  # the data folder as the program sees it
+                app, log, setup = data / "app", data / "native-shell.log", data / "setup.log"
+                shipped = (exe := u.program("prefix", shipped=True)).parent.parent / "share/halvaren-tessary"
 
-        def start(until):
-            [earlier.unlink(missing_ok=True) for earlier in (log, setup)]
-            proc = u.start(exe)
-            self.until(lambda: log.exists() and until in log.read_text(), 60, proc.log.read_text())
-            self.quit_promptly(proc, within=4.0)
-            return setup.read_text() if setup.exists() else None
-        self.assertIsNotNone(start("GET /nagrania"), "a first run")
-        u.write(app / "data/nagrania/moje.wav", "mine")
-        page = shipped / "app-root/tessary/static/panel.html"
-        page.write_text(page.read_text().replace("<body>", "<body><script>fetch('/nowy')</script>"))
-        (shipped / "app-root/tessary/static/o-panelu.html").unlink()
-        sh(sys.executable, HERE.parent.parent / "scripts/tree_stamp.py", shipped / "app-root",
-           shipped / "app-root.stamp")
-        self.assertIn("Środowisko wirtualne już istnieje", start("GET /nowy"), "the setup ran, the environment kept")
-        self.assertEqual((app / "data/nagrania/moje.wav").read_text(), "mine", "the user's recording")
-        self.assertEqual(sorted(p.name for p in (app / "tessary/static").iterdir()), ["panel.css", "panel.html"])
-        self.assertIsNone(start("GET /nowy"), "the next start goes straight to the backend")
+                def start(until, where=log):
+                    [earlier.unlink(missing_ok=True) for earlier in (log, setup)]
+                    proc = u.start("nsenter", "-t", holder.pid, "-m", "--", exe)
+                    self.until(lambda: where.exists() and until in where.read_text(), 60, proc.log.read_text())
+                    self.quit_promptly(proc, within=4.0)
+                    return setup.read_text() if setup.exists() else None
+                self.assertIsNotNone(start("GET /nagrania"), "a first run")
+                u.write(app / "data/nagrania/moje.wav", "mine")
+                page = shipped / "app-root/tessary/static/panel.html"
+                page.write_text(page.read_text().replace("<body>", "<body><script>fetch('/nowy')</script>"))
+                (shipped / "app-root/tessary/static/o-panelu.html").unlink()
+                (shipped / "app-root/big.bin").write_bytes(big := os.urandom(2 << 20))
+                sh(sys.executable, HERE.parent.parent / "scripts/tree_stamp.py", shipped / "app-root",
+                   shipped / "app-root.stamp")
+                if disk == "full":
+                    self.assertIn(f"Nie można zapisać {u.data}/app/big.bin: No space left on device",
+                                  start("Nie można zapisać", where=setup))
+                    self.assertFalse((data / "app.stamp").exists() or (app / "big.bin").exists())
+                    self.assertNotIn("GET", log.read_text() if log.exists() else "", "no wizard, no backend")
+                    sh("nsenter", "-t", holder.pid, "-m", "--", "mount", "-o", "remount,size=8m", u.data)
+                self.assertIn("Środowisko wirtualne już istnieje", start("GET /nowy"), "the setup ran, the venv kept")
+                self.assertEqual((app / "data/nagrania/moje.wav").read_text(), "mine", "the user's recording")
+                self.assertEqual(sorted(p.name for p in (app / "tessary/static").iterdir()), ["panel.css", "panel.html"])
+                self.assertTrue((app / "big.bin").read_bytes() == big, "the new version, every byte")
+                self.assertIsNone(start("GET /nowy"), "the next start goes straight to the backend")
 
 
 class Sandbox(ProgramTest):

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>  // mkfifo
 
+#include <set>
+
 #include "application/locations.h"
 #include "backend/probe.h"
 #include "backend/ready_root.h"
@@ -77,7 +79,7 @@ TEST(Rules, AnInstallReplacesExactlyTheShippedFilesAndItsStampCountsOnlyAfterThe
   writeFile(l.installedListFile,
             "kept.py\ngone.py\nlib/gone.py\nlib/deep/gone.py\nin-place\n\n../outside/victim\n" +
                 out + "\nlink/victim\nlib/../../outside/victim\n./kept.py\n");
-  installShippedTree(l);
+  EXPECT_TRUE(installShippedTree(l, shippedStamp(l)).empty());
   std::vector<std::string> entries;  // what is in the test's folder afterwards
   std::string left;
   for (auto& e : fs::recursive_directory_iterator(dir.path()))
@@ -104,6 +106,56 @@ TEST(Rules, AnInstallReplacesExactlyTheShippedFilesAndItsStampCountsOnlyAfterThe
   }
   fs::remove(*l.bundledStamp);
   EXPECT_FALSE(installedCodeOutdated(l, app)) << "a program that ships no stamp";
+}
+
+// Each row spoils a second version's install; an install that could not write everything
+// records no stamp, and the next one, in a clear way, leaves the shipped tree whole and recorded.
+TEST(Rules, AnInstallIsRecordedOnlyWholeAndOddEntriesAtItsNamesHealOnTheNext) {
+  for (const std::string row :
+       {"folder in the way", "large record", "folders at its names", "linked root"}) {
+    TempDir dir;
+    const Locations l = computeLocations(dir / "data", dir / "res");
+    const std::string app = row == "linked root" ? dir / "elsewhere" : l.installedRoot;
+    writeFile(*l.bundledRoot + "/lib/kept.py", "v2");
+    writeFile(*l.bundledRoot + "/extra", "v2");
+    writeFile(*l.bundledStamp, "v2\n");
+    std::string record = "gone.py\n";
+    writeFile(app + "/gone.py", "v1");
+    if (row == "linked root") {
+      fs::create_directories(l.appSupportDir);
+      fs::create_directory_symlink(app, l.installedRoot);
+    }
+    if (row == "folder in the way") writeFile(app + "/extra/mine.wav", "the user's");
+    for (int i = 0; row == "large record" && i < 40000; ++i) {
+      const std::string old = "old/" + std::string(20, 'x') + std::to_string(i) + ".py";
+      record += old + "\n";
+      if (i % 9999 == 0) writeFile(app + "/" + old, "v1");
+    }
+    writeFile(l.installedListFile, record);
+    for (const auto& name : {l.installedStampFile, l.installedStampFile + ".pending",
+                             l.installedStampFile + ".pending.new", l.installedListFile + ".new"})
+      if (row == "folders at its names") writeFile(name + "/in-it", "");
+    const auto failures = installShippedTree(l, shippedStamp(l));
+    if (row == "folder in the way") {
+      EXPECT_TRUE(failures.size() == 1 && failures[0].path == app + "/extra");
+      recordInstalledStamp(l);
+      EXPECT_TRUE(installedCodeOutdated(l, app)) << "a tree copied in part counts as no version";
+      fs::remove_all(app + "/extra");
+      EXPECT_TRUE(installShippedTree(l, shippedStamp(l)).empty());
+    } else {
+      EXPECT_TRUE(failures.empty()) << row;
+    }
+    recordInstalledStamp(l);
+    EXPECT_FALSE(installedCodeOutdated(l, l.installedRoot)) << row;
+    std::set<std::string> left;  // what is in the installed tree
+    for (auto& e : fs::recursive_directory_iterator(app))
+      left.insert(e.path().lexically_relative(app).string());
+    EXPECT_EQ(left, (std::set<std::string>{"extra", "lib", "lib/kept.py"})) << row;
+    EXPECT_EQ(
+        readFile(app + "/lib/kept.py") + readFile(app + "/extra") + readFile(l.installedListFile),
+        "v2v2extra\nlib/kept.py\n")
+        << row;
+  }
 }
 
 TEST(Rules, NavigationStaysOnTheLoopbackNamesAndLocalSchemes) {

@@ -7,6 +7,7 @@
 #include <glib-unix.h>
 #include <glib.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -39,21 +40,30 @@ void sleepMilliseconds(long ms) {
   }
 }
 
-// Runs in a forked copy of this program, so only async-signal-safe calls are allowed.
+// The processes forked below run in a copy of this program, so only async-signal-safe calls
+// are allowed there. Descriptors they held would keep pipes and sockets of ours open (the
+// session bus among them) after this program ended.
+void closeFrom(unsigned first) {
+  if (::syscall(SYS_close_range, first, ~0u, 0u) != 0) {
+    for (int fd = static_cast<int>(first); fd < 4096; ++fd) ::close(fd);
+  }
+}
+
+void setSignals(std::initializer_list<int> signals, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  for (int sig : signals) ::sigaction(sig, &action, nullptr);
+}
+
 // Waits until every write end of the lifeline is closed (this program closed it, or
 // ended), then stops the group: politely, and by force after three seconds.
 [[noreturn]] void guardGroup(int lifeline, pid_t group) {
-  // Keep only the lifeline; held descriptors would keep pipes and sockets of ours open.
   if (lifeline != 0) {
     ::dup2(lifeline, 0);
     lifeline = 0;
   }
-  if (::syscall(SYS_close_range, 1u, ~0u, 0u) != 0) {
-    for (int fd = 1; fd < 4096; ++fd) ::close(fd);
-  }
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  for (int sig : {SIGINT, SIGHUP, SIGTERM, SIGPIPE}) ::sigaction(sig, &ignore, nullptr);
+  closeFrom(1);
+  setSignals({SIGINT, SIGHUP, SIGTERM, SIGPIPE}, SIG_IGN);
   char byte;
   while (::read(lifeline, &byte, 1) != 0 && errno == EINTR) {
   }
@@ -89,35 +99,23 @@ Fd startGuardian(pid_t group) {
 struct Watch : std::enable_shared_from_this<Watch> {
   Fd pipe;
   SourceId pipeSource;
-  bool paused = false;
   std::function<void(std::string_view)> onOutput;
   std::function<void(int)> onExit;
 
   void watchPipe() {
     const auto condition = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
     pipeSource = SourceId(watchFd(pipe.get(), condition, [self = shared_from_this()] {
-      if (self->read(false)) return true;
+      if (self->read()) return true;
       self->pipeSource.release();  // removed by returning
       self->pipe.reset();
       return false;
     }));
   }
 
-  void pause(bool pause) {
-    if (pause == paused || pipe.get() < 0) return;
-    paused = pause;
-    if (paused) {
-      pipeSource.reset();
-    } else {
-      watchPipe();
-    }
-  }
-
-  // Delivers what waits in the pipe, up to a pause unless even a paused pipe is to be read.
-  // Returns false at the end of the output.
-  bool read(bool evenPaused) {
+  // Delivers what waits in the pipe. Returns false at the end of the output.
+  bool read() {
     char buffer[65536];
-    while (pipe.get() >= 0 && (evenPaused || !paused)) {
+    while (pipe.get() >= 0) {
       ssize_t n = ::read(pipe.get(), buffer, sizeof buffer);
       if (n > 0) {
         if (onOutput) onOutput(std::string_view(buffer, static_cast<size_t>(n)));
@@ -189,12 +187,8 @@ class Child final : public ChildProcess {
   void terminate() override { ::kill(group_ ? -pid_ : pid_, SIGTERM); }
   void kill() override { ::kill(group_ ? -pid_ : pid_, SIGKILL); }
 
-  void pauseOutput(bool paused) override {
-    if (watch_) watch_->pause(paused);
-  }
-
   void readOutput() override {
-    if (watch_ && !watch_->read(true)) watch_->closePipe();
+    if (watch_ && !watch_->read()) watch_->closePipe();
   }
 
  private:
@@ -212,6 +206,116 @@ void makeSessionLeader(gpointer) {
   ::setsid();
 }
 
+// What a kept process's keeper needs, made before the fork.
+struct KeptLaunch {
+  const char* const* argv;
+  const char* const* environment;
+  const char* directory;
+  int input;  // -1: the program's own
+  int output;
+  int status;
+  int report;  // where a failed start step and its errno go
+};
+enum KeptStep { kFork, kDirectory, kExec };
+
+[[noreturn]] void reportFailure(int report, int step) {
+  const int failure[2] = {step, errno};
+  [[maybe_unused]] ssize_t n = ::write(report, failure, sizeof failure);
+  ::_exit(127);
+}
+
+// The keeper: starts the process, waits for it and writes its exit status into the status
+// file it holds locked, whether this program is still there or not; then ends with it.
+[[noreturn]] void keep(const KeptLaunch& l) {
+  ::setsid();
+  // Into fixed places: 0 input, 1 and 2 output, 3 status, 4 report. Each is first moved above
+  // them all, so that no dup2 overwrites another's source.
+  const int from[] = {l.input >= 0 ? l.input : 0, l.output, l.output, l.status, l.report};
+  int moved[5];
+  for (int i = 0; i < 5; ++i) moved[i] = ::fcntl(from[i], F_DUPFD, 5);
+  for (int i = 0; i < 5; ++i) ::dup2(moved[i], i);
+  closeFrom(5);
+  ::fcntl(3, F_SETFD, FD_CLOEXEC);
+  ::fcntl(4, F_SETFD, FD_CLOEXEC);
+  const pid_t child = ::fork();
+  if (child < 0) reportFailure(4, kFork);
+  if (child == 0) {
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    setSignals({SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}, SIG_DFL);
+    if (l.directory && ::chdir(l.directory) != 0) reportFailure(4, kDirectory);
+    ::execve(l.argv[0], const_cast<char* const*>(l.argv), const_cast<char* const*>(l.environment));
+    reportFailure(4, kExec);
+  }
+  // The report's last copy is the child's, closed by its exec: the program reads its end.
+  for (int fd : {0, 1, 2, 4}) ::close(fd);
+  int waitStatus;
+  while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
+  }
+  const int status = exitStatus(waitStatus);
+  char text[4];
+  int n = 0;
+  for (int rest = status, digits = status >= 100 ? 3 : status >= 10 ? 2 : 1; n < digits; ++n)
+    text[digits - 1 - n] = static_cast<char>('0' + rest % 10), rest /= 10;
+  text[n++] = '\n';
+  [[maybe_unused]] ssize_t written = ::pwrite(3, text, static_cast<size_t>(n), 0);
+  ::fsync(3);
+  ::_exit(status);
+}
+
+// Starts the keeper, and through it the process; its pid, or 0 with error set.
+pid_t startKept(const SpawnOptions& options, const char* const* argv,
+                const char* const* environment, int input, int output, std::string& error) {
+  const Fd status(::open(options.statusFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (!status || ::flock(status.get(), LOCK_EX | LOCK_NB) != 0 ||
+      ::ftruncate(status.get(), 0) != 0) {
+    error = errno == EWOULDBLOCK ? "another one is running" : g_strerror(errno);
+    return 0;
+  }
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    error = g_strerror(errno);
+    return 0;
+  }
+  const Fd reportRead(fds[0]);
+  Fd reportWrite(fds[1]);
+  const KeptLaunch launch{
+      argv,
+      environment,
+      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
+      input,
+      output,
+      status.get(),
+      reportWrite.get()};
+  const pid_t keeper = ::fork();
+  if (keeper == 0) keep(launch);
+  reportWrite.reset();
+  int failure[2] = {kFork, errno};
+  ssize_t n = keeper < 0 ? sizeof failure : 0;
+  while (keeper > 0 && (n = ::read(reportRead.get(), failure, sizeof failure)) < 0 &&
+         errno == EINTR) {
+  }
+  if (n != sizeof failure) return keeper;
+  if (keeper > 0) {
+    int ignored;
+    while (::waitpid(keeper, &ignored, 0) < 0 && errno == EINTR) {
+    }
+  }
+  ::unlink(options.statusFile.c_str());  // a start that failed leaves nothing to look at later
+  // In GLib's words, as a failed g_spawn gives them.
+  const char* reason = g_strerror(failure[1]);
+  if (failure[0] == kDirectory) {
+    error =
+        std::string("Failed to change to directory “") + launch.directory + "” (" + reason + ")";
+  } else if (failure[0] == kExec) {
+    error = std::string("Failed to execute child process “") + argv[0] + "” (" + reason + ")";
+  } else {
+    error = std::string("Failed to fork (") + reason + ")";
+  }
+  return 0;
+}
+
 }  // namespace
 
 SpawnResult spawnProcess(SpawnOptions options) {
@@ -226,27 +330,39 @@ SpawnResult spawnProcess(SpawnOptions options) {
     if (::pipe2(fds, O_CLOEXEC) != 0) return {nullptr, g_strerror(errno)};
     pipeRead = Fd(fds[0]);
     output = Fd(fds[1]);
+  } else if (options.output == Output::File) {
+    output =
+        Fd(::open(options.outputFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (!output) return {nullptr, g_strerror(errno)};
   }
 
   // Standard input is inherited unless it is a terminal, which a child must never read from
   // or be stopped by.
   Fd input(::isatty(0) ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : -1);
   GPid pid = 0;
-  GError* rawError = nullptr;
-  const auto flags = static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD |
-                                              (input.get() < 0 ? G_SPAWN_CHILD_INHERITS_STDIN : 0));
   const GStrvPtr environment = userEnvironment();
-  gboolean started = g_spawn_async_with_pipes_and_fds(
-      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), argv.data(),
-      environment.get(), flags, options.ownSession ? makeSessionLeader : nullptr, nullptr,
-      input.get(), output.get(), output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr, nullptr,
-      &rawError);
-  GErrorPtr error(rawError);
+  const bool kept = !options.statusFile.empty();
+  if (kept) {
+    std::string error;
+    pid = startKept(options, argv.data(), environment.get(), input.get(), output.get(), error);
+    if (!pid) return {nullptr, error};
+  } else {
+    GError* rawError = nullptr;
+    const auto flags = static_cast<GSpawnFlags>(
+        G_SPAWN_DO_NOT_REAP_CHILD | (input.get() < 0 ? G_SPAWN_CHILD_INHERITS_STDIN : 0));
+    gboolean started = g_spawn_async_with_pipes_and_fds(
+        options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), argv.data(),
+        environment.get(), flags, options.ownSession ? makeSessionLeader : nullptr, nullptr,
+        input.get(), output.get(), output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr,
+        nullptr, &rawError);
+    GErrorPtr error(rawError);
+    if (!started) return {nullptr, error ? error->message : "unknown error"};
+  }
   output.reset();
-  if (!started) return {nullptr, error ? error->message : "unknown error"};
 
   // GLib returns once the child has run its set-up and exec'd: the new session stands.
-  Fd lifeline = options.ownSession && options.stoppedWithProgram ? startGuardian(pid) : Fd();
+  Fd lifeline =
+      !kept && options.ownSession && options.stoppedWithProgram ? startGuardian(pid) : Fd();
   const bool watched = static_cast<bool>(options.onExit);
 
   std::shared_ptr<Watch> watch;
@@ -262,12 +378,13 @@ SpawnResult spawnProcess(SpawnOptions options) {
     watchChild(pid, [pid, watch](int waitStatus) {
       g_spawn_close_pid(pid);
       // What the child wrote before it ended is all in the pipe now: deliver it first.
-      watch->read(true);
+      watch->read();
       watch->closePipe();
       if (watch->onExit) watch->onExit(exitStatus(waitStatus));
     });
   }
-  return {std::make_unique<Child>(pid, options.ownSession, std::move(watch), std::move(lifeline)),
+  return {std::make_unique<Child>(pid, options.ownSession && !kept, std::move(watch),
+                                  std::move(lifeline)),
           ""};
 }
 

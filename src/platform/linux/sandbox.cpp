@@ -4,16 +4,24 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace tessary::platform::linux_impl {
 
 namespace {
 // The engine runs it by this path, whatever PATH says.
 constexpr char kBubblewrap[] = "/usr/bin/bwrap";
+
+// As WebKitGTK 2.50 reads the variable: any value but "0", an empty one included, turns the
+// sandbox off.
+bool turnedOffByUser() {
+  const char* value = g_getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS");
+  return value && std::strcmp(value, "0") != 0;
+}
 }  // namespace
 
 void EngineSandbox::probe() {
-  if (trial_ || g_getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS")) return;
+  if (trial_ || turnedOffByUser()) return;
   // What the engine itself tries inside a container: a new namespace of every kind.
   trial_.reset(g_subprocess_new(static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
                                                               G_SUBPROCESS_FLAGS_STDERR_PIPE),
@@ -24,7 +32,7 @@ void EngineSandbox::probe() {
 void EngineSandbox::enable() {
   if (decided_) return;
   decided_ = true;
-  if (g_getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS")) return;
+  if (turnedOffByUser()) return;
   probe();
   GCharPtr why;
   if (trial_) {
