@@ -32,6 +32,7 @@ Locations computeLocations(const std::string& dataHome,
     l.bundledUVDir = *resourceDir + "/bin";
     l.bundledSetupHTML = *resourceDir + "/setup.html";
     l.bundledStamp = *resourceDir + "/app-root.stamp";
+    l.iconThemeDir = std::filesystem::path(*resourceDir).parent_path().string() + "/icons";
   }
   return l;
 }

@@ -9,9 +9,16 @@ int main(int argc, char** argv) {
   const Locations locations = computeLocations(
       platform::userDataDirectory(), executable ? resourceDirectoryFor(*executable) : std::nullopt);
   const platform::ApplicationInfo info{
-      kApplicationId, "halvaren-tessary", TESSARY_VERSION,
+      kApplicationId,
+      "halvaren-tessary",
+      "Halvaren Tessary",
+      TESSARY_VERSION,
       "Panel Halvaren Tessary w oknie na pulpicie: znajduje albo instaluje backend, uruchamia "
-      "go, czeka na panel i pokazuje go."};
+      "go, czeka na panel i pokazuje go.",
+      "Wypisuje wersję programu i kończy działanie",
+      "Panel Halvaren Tessary na pulpicie",
+      "halvaren-tessary",
+      locations.iconThemeDir};
   return platform::runApplication(
       info, argc, argv, [&locations](platform::Desktop& desktop, platform::System& system) {
         return std::make_unique<AppDelegate>(desktop, system, locations);

@@ -25,11 +25,18 @@ class ApplicationDelegate {
 using DelegateFactory =
     std::function<std::unique_ptr<ApplicationDelegate>(Desktop& desktop, System& system)>;
 
+// Who the application is, as the desktop shows it.
 struct ApplicationInfo {
-  std::string id;       // the single instance's name on the session bus
-  std::string name;     // the command's name, for messages
-  std::string version;  // printed by --version
-  std::string summary;  // what --help says the program does
+  std::string id;           // the single instance's name on the session bus
+  std::string command;      // the command's name, for messages
+  std::string name;         // the product's name, in the about dialog
+  std::string version;      // printed by --version, shown in the about dialog
+  std::string summary;      // what --help says the program does
+  std::string versionHelp;  // what --help says --version does
+  std::string comment;      // what the about dialog says the program is
+  std::string iconName;     // of its windows and its about dialog
+  // Icons of the program's own that no system theme holds (a build tree, another prefix).
+  std::optional<std::string> iconThemeDir;
 };
 
 // Runs the event loop of the single instance named info.id. A second start hands over to the

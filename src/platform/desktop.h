@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/types.h"
@@ -37,6 +38,7 @@ class StatusItem {
 };
 
 struct StatusItemOptions {
+  std::string id;  // the item's name to the status area
   std::string iconName;
   std::string title;  // tool tip and accessible name
   std::vector<MenuEntry> entries;
@@ -58,7 +60,10 @@ class Desktop {
   virtual ~Desktop() = default;
   // Remembered and attached to the main window once it exists.
   virtual void installMenuBar(std::vector<Menu> menus) = 0;
-  // Creates the main window with its web view, paints it in the background colour and shows it.
+  // The room the main window may take on the screen it opens on, when known.
+  virtual std::optional<Size> workArea() = 0;
+  // Creates the main window with its web view, centred, and shows it: the area of the page
+  // painted in the background colour, the rest in the theme's, the page holding the focus.
   virtual std::unique_ptr<Window> createWindow(const WindowOptions& options) = 0;
   virtual std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) = 0;
   // Modal warning with one "OK" button; returns once it has been pressed.

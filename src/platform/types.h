@@ -15,16 +15,32 @@ struct Color {
   double alpha;
 };
 
-// One entry of a menu; an entry with an empty label is a separator.
+// A key pressed with modifiers held; none when key is 0.
+struct Shortcut {
+  enum Modifier : unsigned { kControl = 1, kShift = 2 };
+  char key = 0;  // a lower-case letter
+  unsigned modifiers = 0;
+};
+
+// One entry of a menu; an entry with an empty label is a separator. The mnemonic is a letter
+// of the label, the first of its kind, that chooses the entry from the keyboard (none when 0).
 struct MenuEntry {
   std::string label;
-  std::string accelerator;  // GTK accelerator syntax, e.g. "<Control>q"; empty for none
+  char mnemonic = 0;
+  Shortcut shortcut;
   std::function<void()> action;
 };
 
 struct Menu {
   std::string title;
+  char mnemonic = 0;
   std::vector<MenuEntry> entries;
+};
+
+// Room on a screen, in the toolkit's units (logical pixels).
+struct Size {
+  int width = 0;
+  int height = 0;
 };
 
 // An address as the web engine wrote it, with the two parts the navigation rule reads.

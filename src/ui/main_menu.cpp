@@ -1,4 +1,4 @@
-// The menu bar: application, edit and window menus, Ctrl where a Mac has Command.
+// The menu bar: application, edit and window menus, each title and entry with a mnemonic.
 #include "application/app_delegate.h"
 
 namespace tessary {
@@ -15,29 +15,37 @@ void AppDelegate::buildMainMenu() {
       if (window) (window.get()->*action)();
     };
   };
+  // Ctrl where a Mac has Command.
+  auto ctrl = [](char key, unsigned also = 0) {
+    return platform::Shortcut{key, platform::Shortcut::kControl | also};
+  };
+  const unsigned shift = platform::Shortcut::kShift;
   std::vector<platform::Menu> menus = {
       {"Halvaren Tessary",
+       'H',
        {
-           {"O aplikacji Halvaren Tessary", "", [this] { desktop_.showAbout(); }},
-           {"", "", nullptr},
-           {"Schowaj Halvaren Tessary", "<Control>h", onWindow(&platform::Window::hide)},
-           {"", "", nullptr},
-           {"Zakończ Halvaren Tessary", "<Control>q", [this] { quitAction(); }},
+           {"O aplikacji Halvaren Tessary", 'O', {}, [this] { desktop_.showAbout(); }},
+           {},
+           {"Schowaj Halvaren Tessary", 'S', ctrl('h'), onWindow(&platform::Window::hide)},
+           {},
+           {"Zakończ Halvaren Tessary", 'Z', ctrl('q'), [this] { quitAction(); }},
        }},
       {"Edycja",
+       'E',
        {
-           {"Cofnij", "<Control>z", edit(EditCommand::Undo)},
-           {"Ponów", "<Shift><Control>z", edit(EditCommand::Redo)},
-           {"", "", nullptr},
-           {"Wytnij", "<Control>x", edit(EditCommand::Cut)},
-           {"Kopiuj", "<Control>c", edit(EditCommand::Copy)},
-           {"Wklej", "<Control>v", edit(EditCommand::Paste)},
-           {"Zaznacz wszystko", "<Control>a", edit(EditCommand::SelectAll)},
+           {"Cofnij", 'C', ctrl('z'), edit(EditCommand::Undo)},
+           {"Ponów", 'P', ctrl('z', shift), edit(EditCommand::Redo)},
+           {},
+           {"Wytnij", 'W', ctrl('x'), edit(EditCommand::Cut)},
+           {"Kopiuj", 'K', ctrl('c'), edit(EditCommand::Copy)},
+           {"Wklej", 'l', ctrl('v'), edit(EditCommand::Paste)},
+           {"Zaznacz wszystko", 'Z', ctrl('a'), edit(EditCommand::SelectAll)},
        }},
       {"Okno",
+       'O',
        {
-           {"Minimalizuj", "<Control>m", onWindow(&platform::Window::minimize)},
-           {"Zamknij", "<Control>w",
+           {"Minimalizuj", 'M', ctrl('m'), onWindow(&platform::Window::minimize)},
+           {"Zamknij", 'Z', ctrl('w'),
             [this] {
               if (window) windowShouldClose();
             }},

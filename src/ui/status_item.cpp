@@ -5,13 +5,14 @@ namespace tessary {
 
 void AppDelegate::buildStatusItem() {
   platform::StatusItemOptions options;
+  options.id = "halvaren-tessary";
   options.iconName = "halvaren-tessary-symbolic";
   options.title = "Halvaren Tessary";
   options.entries = {
-      {"Otwórz Tessary", "", [this] { showWindowAction(); }},
-      {"Panel w przeglądarce", "", [this] { openInBrowser(); }},
-      {"", "", nullptr},
-      {"Zakończ", "", [this] { quitAction(); }},
+      {"Otwórz Tessary", 0, {}, [this] { showWindowAction(); }},
+      {"Panel w przeglądarce", 0, {}, [this] { openInBrowser(); }},
+      {},
+      {"Zakończ", 0, {}, [this] { quitAction(); }},
   };
   statusItem = desktop_.createStatusItem(options);
 }

@@ -1,11 +1,13 @@
 // The one main window: built once, hidden instead of closed, shown again on demand.
 #include "application/app_delegate.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tessary {
 
 namespace {
+constexpr platform::Size kFrame{16, 48};
 constexpr char kPageGaveUpTitle[] = "Strona przestała działać";
 constexpr char kPageGaveUpText[] =
     "Proces wyświetlający stronę zakończył się trzy razy w ciągu minuty, więc strona nie jest "
@@ -16,10 +18,13 @@ constexpr char kPageGaveUpText[] =
 void AppDelegate::buildWindow() {
   platform::WindowOptions options;
   options.title = "Halvaren Tessary";
-  options.width = 1280;
-  options.height = 840;
-  options.minWidth = 900;
-  options.minHeight = 600;
+  // As large as asked where that fits, and never a minimum the screen cannot hold; the size
+  // excludes the window manager's frame, which needs some room of its own.
+  const platform::Size area = desktop_.workArea().value_or(platform::Size{1 << 16, 1 << 16});
+  options.width = std::min(1280, area.width - kFrame.width);
+  options.height = std::min(840, area.height - kFrame.height);
+  options.minWidth = std::min(900, options.width);
+  options.minHeight = std::min(600, options.height);
   options.background = kPaperColor;
   window = desktop_.createWindow(options);
   window->setCloseHandler([this] { return windowShouldClose(); });

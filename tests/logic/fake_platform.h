@@ -82,6 +82,7 @@ struct FakeDownload final : platform::Download {
 
 struct Fake final : platform::Desktop, platform::System {
   void installMenuBar(std::vector<platform::Menu> m) override { menus = std::move(m); }
+  std::optional<platform::Size> workArea() override { return area; }
   std::unique_ptr<platform::Window> createWindow(const platform::WindowOptions& s) override {
     char line[160];
     std::snprintf(line, sizeof line, "window %s %dx%d min %dx%d #%02x%02x%02x", s.title.c_str(),
@@ -191,6 +192,7 @@ struct Fake final : platform::Desktop, platform::System {
   Transcript log;
   double clock = 1000.0;
   std::vector<platform::Menu> menus;
+  std::optional<platform::Size> area;
   platform::StatusItemOptions status;
   FakeWindow* window = nullptr;
   std::vector<std::function<void(std::optional<int>)>> probes;

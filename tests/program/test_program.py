@@ -2,12 +2,12 @@
 instance, the window, keyboard, file chooser, drops, downloads and status menu, the backend's
 supervision, the first run's wizard, the navigation rule in the real web engine, and listeners on
 the panel's port that are not the panel."""
-import contextlib, os, shlex, shutil, signal, sys, threading, time
+import contextlib, os, shlex, shutil, signal, subprocess, sys, threading, time
 from pathlib import Path
 from urllib.parse import unquote
 
-from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, alert, alive, close_request, eventually,
-                     exit_status, sh, status_area, symbolic_difference, window, windows, xdo)
+from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, accessible, alert, alive, atspi, close_request,
+                     eventually, exit_status, nodes, sh, status_area, symbolic_difference, window, windows, xdo)
 
 PANEL = """<!doctype html><title>Panel</title><style>body{margin:0} input,div{display:block;width:600px;height:80px}
 </style><input id=t><input id=f type=file><div id=d>drop zone</div><script>
@@ -158,6 +158,57 @@ class RunningPanel(ProgramTest):
         self.assertEqual(sorted(str(p.relative_to(u.home)) for p in u.home.rglob("*.bin*")), ["saved/a.bin"],
                          "a cancelled download, or one running at quit, leaves nothing")
         self.assertEqual(self.seen("GET /"), 1, "the panel stayed as it was")
+
+
+class Chrome(ProgramTest):
+    def test_a_small_dark_screen_the_keyboard_and_a_screen_reader_find_their_way(self):
+        """A 1366×768 screen of its own with a dark theme: the window inside it with its icon, the menu bar readable,
+        each menu opened by Alt and its letter, the page focused for a screen reader from the start and again after
+        a dialog, and no context menu entry that would open a second window."""
+        u, Atspi, (read, write) = self.user, atspi(), os.pipe()
+        u.procs.append(subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1366x768x24", "-nolisten",
+                                         "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL))
+        os.close(write)
+        env = {**os.environ, "DISPLAY": f":{os.read(read, 16).decode().strip()}"}
+        x = lambda *args: sh(*args, env=env).stdout  # noqa: E731
+        u.serve(page="<title>Panel</title><a href=/x style='display:block;height:300px'>link</a>")
+        app = u.start(PROGRAM, DISPLAY=env["DISPLAY"], GTK_THEME="Adwaita:dark", NO_AT_BRIDGE="0")
+        shown = eventually(lambda: x("xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$").split(), 15)
+        self.assertTrue(shown, app.log.read_text())
+        at = dict(line.split("=") for line in x("xdotool", "getwindowgeometry", "--shell", shown[0]).split())
+        self.assertTrue(0 <= int(at["X"]) and int(at["X"]) + int(at["WIDTH"]) <= 1366 and
+                        0 <= int(at["Y"]) and int(at["Y"]) + int(at["HEIGHT"]) <= 768, at)
+        self.assertIn("Icon (", x("xprop", "-id", shown[0], "_NET_WM_ICON"))
+        focused = lambda: Atspi.Role.DOCUMENT_WEB in [  # noqa: E731
+            n.get_role() for n in nodes(accessible(app.pid), 30) if n.get_state_set().contains(Atspi.StateType.FOCUSED)]
+        self.until(focused, 10, "the page does not hold the focus")
+        # The menu bar's colours, from a screenshot: its background, and the text that stands out most from it.
+        colours = [tuple(map(int, line.split("(")[1].split(")")[0].split(",")[:3])) for line in sorted(x(
+            "convert", f"x:{shown[0]}", "-crop", f"{at['WIDTH']}x20+0+2", "-format", "%c", "histogram:info:-").splitlines(),
+            key=lambda line: -int(line.split(":")[0]))]
+        light = [sum(w * ((c / 255) / 12.92 if c <= 10 else ((c / 255 + 0.055) / 1.055) ** 2.4)
+                     for w, c in zip((0.2126, 0.7152, 0.0722), rgb)) + 0.05 for rgb in colours]
+        self.assertGreaterEqual(max(max(l, light[0]) / min(l, light[0]) for l in light), 4.5, colours[:3])
+        menus = [n for n in nodes(accessible(app.pid), 6) if n.get_role() == Atspi.Role.MENU and
+                 n.get_parent().get_role() == Atspi.Role.MENU_BAR]
+        self.assertEqual([(m.get_name(), m.get_key_binding(0).split(";")[0]) for m in menus],
+                         [("Halvaren Tessary", "<Alt>h"), ("Edycja", "<Alt>e"), ("Okno", "<Alt>o")])
+        for menu, letter in zip(menus, "heo"):
+            x("xdotool", "windowfocus", "--sync", shown[0], "key", f"alt+{letter}")
+            self.until(lambda: menu.get_state_set().contains(Atspi.StateType.SELECTED), 5, menu.get_name())
+            x("xdotool", "key", "Escape", "Escape")
+        x("xdotool", "key", "--delay", 300, "alt+h", "o")  # "O aplikacji Halvaren Tessary", from the keyboard
+        about = lambda: [n.get_name() for top in nodes(accessible(app.pid), 1)  # noqa: E731
+                         if top.get_role() == Atspi.Role.DIALOG for n in nodes(top)]
+        self.until(lambda: os.environ.get("TESSARY_VERSION") in about(), 5, "no version in the about dialog")
+        x("xdotool", "key", "Escape")
+        self.until(lambda: not about() and focused(), 5, "the focus did not return to the page")
+        x("xdotool", "mousemove", "--window", shown[0], 100, 100, "click", 3)
+        entries = lambda: [n.get_name() for n in nodes(accessible(app.pid), 30)  # noqa: E731
+                           if n.get_role() == Atspi.Role.MENU_ITEM and n.get_state_set().contains(Atspi.StateType.SHOWING)]
+        self.assertIn("Open Link", eventually(entries, 5))
+        self.assertEqual([e for e in entries() if "Window" in e], [], "a context menu entry opens a new window")
+        self.quit_promptly(app)
 
 
 class Backend(ProgramTest):

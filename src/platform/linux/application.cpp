@@ -64,21 +64,21 @@ void onShutdown(GtkApplication*, gpointer data) {
 gint onLocalOptions(GApplication* application, GVariantDict* options, gpointer data) {
   const auto& info = *static_cast<const ApplicationInfo*>(data);
   if (g_variant_dict_contains(options, "version")) {
-    std::printf("%s %s\n", info.name.c_str(), info.version.c_str());
+    std::printf("%s %s\n", info.command.c_str(), info.version.c_str());
     return 0;
   }
   if (!gtk_init_check(nullptr, nullptr)) {
     std::fprintf(stderr,
                  "%s: no graphical display (DISPLAY/WAYLAND_DISPLAY unset or unreachable); run "
                  "it in a desktop session, or under Xvfb: xvfb-run -a %s\n",
-                 info.name.c_str(), info.name.c_str());
+                 info.command.c_str(), info.command.c_str());
     return 1;
   }
   GError* rawError = nullptr;
   if (!g_application_register(application, nullptr, &rawError)) {
     // Without a session bus there is no single instance to hand over to.
     GErrorPtr error(rawError);
-    std::fprintf(stderr, "%s: running without single-instance support: %s\n", info.name.c_str(),
+    std::fprintf(stderr, "%s: running without single-instance support: %s\n", info.command.c_str(),
                  error ? error->message : "");
     g_application_set_flags(application, G_APPLICATION_NON_UNIQUE);
   }
@@ -98,15 +98,14 @@ int runApplication(const ApplicationInfo& info, int argc, char** argv,
   using namespace linux_impl;
   setToolkitEnvironment();  // GTK reads it with the command line
   auto application = adopt(gtk_application_new(info.id.c_str(), G_APPLICATION_DEFAULT_FLAGS));
-  const GOptionEntry options[] = {{"version", 0, 0, G_OPTION_ARG_NONE, nullptr,
-                                   "Wypisuje wersję programu i kończy działanie", nullptr},
-                                  {}};
+  const GOptionEntry options[] = {
+      {"version", 0, 0, G_OPTION_ARG_NONE, nullptr, info.versionHelp.c_str(), nullptr}, {}};
   g_application_add_main_option_entries(G_APPLICATION(application.get()), options);
   g_application_set_option_context_summary(G_APPLICATION(application.get()), info.summary.c_str());
   g_signal_connect(application.get(), "handle-local-options", G_CALLBACK(onLocalOptions),
                    const_cast<ApplicationInfo*>(&info));
-  Running running{application.get(), makeDelegate, GtkDesktop(application.get()), GlibSystem(),
-                  nullptr};
+  Running running{application.get(), makeDelegate, GtkDesktop(application.get(), info),
+                  GlibSystem(), nullptr};
   g_signal_connect(application.get(), "startup", G_CALLBACK(onStartup), &running);
   g_signal_connect(application.get(), "activate", G_CALLBACK(onActivate), &running);
   g_signal_connect(application.get(), "shutdown", G_CALLBACK(onShutdown), &running);

@@ -4,8 +4,6 @@
 #include <limits.h>
 #include <stdlib.h>
 
-#include <filesystem>
-
 #include "platform/application.h"
 #include "platform/linux/environment.h"
 #include "platform/linux/main_loop.h"
@@ -15,15 +13,6 @@
 namespace tessary::platform::linux_impl {
 
 namespace {
-
-std::optional<std::string> iconThemePath() {
-  auto exe = executablePath();
-  if (!exe) return std::nullopt;
-  auto icons = std::filesystem::path(*exe).parent_path().parent_path() / "share" / "icons";
-  std::error_code error;
-  if (!std::filesystem::is_directory(icons, error)) return std::nullopt;
-  return icons.string();
-}
 
 void onChooserResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
   FileListCompletion done = std::move(Boxed<FileListCompletion>::of(data));
@@ -47,15 +36,34 @@ void onChooserResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
 
 }  // namespace
 
+void GtkDesktop::startup() {
+  sandbox_.probe();
+  if (info_.iconThemeDir)
+    gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), info_.iconThemeDir->c_str());
+  // A window's icon is set only where the theme has it.
+  gtk_window_set_default_icon_name(info_.iconName.c_str());
+}
+
+std::optional<Size> GtkDesktop::workArea() {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor && gdk_display_get_n_monitors(display) > 0)
+    monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return std::nullopt;
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  return Size{area.width, area.height};
+}
+
 std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
   sandbox_.enable();
   accelerators_ = adopt(gtk_accel_group_new());
   GtkWidget* bar = gtk_menu_bar_new();
   for (const auto& menu : menus_) {
-    GtkWidget* top = gtk_menu_item_new_with_label(menu.title.c_str());
+    GtkWidget* top = menuItem(menu.title, menu.mnemonic);
     GtkWidget* submenu = gtk_menu_new();
     gtk_menu_set_accel_group(GTK_MENU(submenu), accelerators_.get());
-    fillMenu(GTK_MENU_SHELL(submenu), menu.entries, accelerators_.get(), actions_);
+    fillMenu(GTK_MENU_SHELL(submenu), menu.entries, accelerators_.get());
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), submenu);
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
   }
@@ -65,7 +73,7 @@ std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
 }
 
 std::unique_ptr<StatusItem> GtkDesktop::createStatusItem(const StatusItemOptions& options) {
-  return createIndicator(options, iconThemePath());
+  return createIndicator(options, info_.iconThemeDir);
 }
 
 void GtkDesktop::alert(const std::string& title, const std::string& text) {
@@ -82,8 +90,8 @@ void GtkDesktop::alert(const std::string& title, const std::string& text) {
 }
 
 void GtkDesktop::showAbout() {
-  gtk_show_about_dialog(main_, "program-name", "Halvaren Tessary", "logo-icon-name",
-                        "halvaren-tessary", "comments", "Panel Halvaren Tessary na pulpicie",
+  gtk_show_about_dialog(main_, "program-name", info_.name.c_str(), "version", info_.version.c_str(),
+                        "logo-icon-name", info_.iconName.c_str(), "comments", info_.comment.c_str(),
                         nullptr);
 }
 

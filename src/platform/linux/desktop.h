@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 
+#include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/linux/gobject_ptr.h"
 #include "platform/linux/menu.h"
@@ -13,9 +14,11 @@ namespace tessary::platform::linux_impl {
 
 class GtkDesktop final : public Desktop {
  public:
-  explicit GtkDesktop(GtkApplication* application) : application_(application) {}
+  GtkDesktop(GtkApplication* application, const ApplicationInfo& info)
+      : application_(application), info_(info) {}
 
   void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
+  std::optional<Size> workArea() override;
   std::unique_ptr<Window> createWindow(const WindowOptions& options) override;
   std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) override;
   void alert(const std::string& title, const std::string& text) override;
@@ -24,16 +27,17 @@ class GtkDesktop final : public Desktop {
   void openInBrowser(const std::string& url) override;
   void quit() override;
 
-  // When the application starts, before its window: the engine's sandbox is tried meanwhile.
-  void startup() { sandbox_.probe(); }
+  // When the application starts, before its window: the engine's sandbox is tried meanwhile,
+  // and the program's icons are found.
+  void startup();
   // A minimised window does not count as visible: re-opening brings it back.
   bool hasVisibleWindow() const;
 
  private:
   GtkApplication* application_;
+  const ApplicationInfo& info_;
   EngineSandbox sandbox_;
   std::vector<Menu> menus_;
-  MenuActions actions_;
   GObjectPtr<GtkAccelGroup> accelerators_;
   GtkWindow* main_ = nullptr;
   GtkDialog* modal_ = nullptr;

@@ -3,18 +3,19 @@
 
 #include <gtk/gtk.h>
 
-#include <list>
+#include <string>
 #include <vector>
 
 #include "platform/types.h"
 
 namespace tessary::platform::linux_impl {
 
-// Owns the actions the menu items call; must outlive the items.
-using MenuActions = std::list<std::function<void()>>;
+// A menu item showing label, with the mnemonic underlined when there is one.
+GtkWidget* menuItem(const std::string& label, char mnemonic);
 
-// Appends the entries to shell; accelerators are added to accelerators when given.
+// Appends the entries to shell, each item owning its action; shortcuts go into accelerators
+// when given.
 void fillMenu(GtkMenuShell* shell, const std::vector<MenuEntry>& entries,
-              GtkAccelGroup* accelerators, MenuActions& actions);
+              GtkAccelGroup* accelerators);
 
 }  // namespace tessary::platform::linux_impl

@@ -14,14 +14,14 @@ namespace {
 class Indicator final : public StatusItem {
  public:
   Indicator(const StatusItemOptions& options, const std::optional<std::string>& iconThemePath)
-      : indicator_(adopt(app_indicator_new("halvaren-tessary", options.iconName.c_str(),
+      : indicator_(adopt(app_indicator_new(options.id.c_str(), options.iconName.c_str(),
                                            APP_INDICATOR_CATEGORY_APPLICATION_STATUS))),
         menu_(GTK_MENU(g_object_ref_sink(gtk_menu_new()))) {
     if (iconThemePath) app_indicator_set_icon_theme_path(indicator_.get(), iconThemePath->c_str());
     app_indicator_set_icon_full(indicator_.get(), options.iconName.c_str(), options.title.c_str());
     // StatusNotifierItem has no tool tip of its own here: hosts show the title instead.
     app_indicator_set_title(indicator_.get(), options.title.c_str());
-    fillMenu(GTK_MENU_SHELL(menu_.get()), options.entries, nullptr, actions_);
+    fillMenu(GTK_MENU_SHELL(menu_.get()), options.entries, nullptr);
     gtk_widget_show_all(GTK_WIDGET(menu_.get()));
     app_indicator_set_menu(indicator_.get(), menu_.get());
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
@@ -34,7 +34,6 @@ class Indicator final : public StatusItem {
  private:
   GObjectPtr<AppIndicator> indicator_;
   GObjectPtr<GtkMenu> menu_;
-  MenuActions actions_;
 };
 
 }  // namespace

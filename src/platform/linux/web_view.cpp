@@ -8,6 +8,7 @@
 #include "platform/address.h"
 #include "platform/linux/downloads.h"
 #include "platform/linux/main_loop.h"
+#include "platform/linux/page_focus.h"
 
 namespace tessary::platform::linux_impl {
 
@@ -47,12 +48,14 @@ GtkWebView::GtkWebView(Color background)
   g_signal_connect(view_.get(), "drag-data-received", G_CALLBACK(onDragData), this);
   g_signal_connect(view_.get(), "decide-policy", G_CALLBACK(onDecidePolicy), this);
   g_signal_connect(view_.get(), "create", G_CALLBACK(onCreate), this);
+  g_signal_connect(view_.get(), "context-menu", G_CALLBACK(onContextMenu), nullptr);
   g_signal_connect(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
   g_signal_connect(view_.get(), "permission-request", G_CALLBACK(onPermissionRequest), this);
   g_signal_connect(view_.get(), "load-changed", G_CALLBACK(onLoadChanged), this);
   g_signal_connect(view_.get(), "web-process-terminated", G_CALLBACK(onTerminated), this);
   g_signal_connect(webkit_web_view_get_context(view_.get()), "download-started",
                    G_CALLBACK(onDownloadStarted), this);
+  keepPageFocused(view_.get());
 }
 
 GtkWebView::~GtkWebView() {
@@ -175,6 +178,27 @@ GtkWidget* GtkWebView::onCreate(WebKitWebView*, WebKitNavigationAction* action, 
   auto* self = static_cast<GtkWebView*>(data);
   if (self->allow_) self->allow_(addressOf(webkit_navigation_action_get_request(action)));
   return nullptr;
+}
+
+// What would open a second view opens nothing: the menu does not offer it.
+gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                   WebKitHitTestResult*, gpointer) {
+  std::vector<WebKitContextMenuItem*> newWindow;
+  for (GList* item = webkit_context_menu_get_items(menu); item; item = item->next) {
+    switch (webkit_context_menu_item_get_stock_action(WEBKIT_CONTEXT_MENU_ITEM(item->data))) {
+      case WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW:
+      case WEBKIT_CONTEXT_MENU_ACTION_OPEN_IMAGE_IN_NEW_WINDOW:
+      case WEBKIT_CONTEXT_MENU_ACTION_OPEN_FRAME_IN_NEW_WINDOW:
+      case WEBKIT_CONTEXT_MENU_ACTION_OPEN_VIDEO_IN_NEW_WINDOW:
+      case WEBKIT_CONTEXT_MENU_ACTION_OPEN_AUDIO_IN_NEW_WINDOW:
+        newWindow.push_back(WEBKIT_CONTEXT_MENU_ITEM(item->data));
+        break;
+      default:
+        break;
+    }
+  }
+  for (auto* item : newWindow) webkit_context_menu_remove(menu, item);
+  return FALSE;
 }
 
 gboolean GtkWebView::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,

@@ -46,6 +46,8 @@ class GtkWebView final : public WebView {
   static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
   static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+  static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                WebKitHitTestResult*, gpointer);
   static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
                                    gpointer self);
 

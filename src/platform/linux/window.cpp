@@ -13,22 +13,29 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& o
   hints.min_width = options.minWidth;
   hints.min_height = options.minHeight;
   gtk_window_set_geometry_hints(window_.get(), nullptr, &hints, GDK_HINT_MIN_SIZE);
+  // Centred within the monitor's work area.
   gtk_window_set_position(window_.get(), GTK_WIN_POS_CENTER);
+  if (accelerators) gtk_window_add_accel_group(window_.get(), accelerators);
+
+  // The background colour is the page area's alone, behind the web view, which paints nothing
+  // before its first page; the menu bar keeps the theme's colours, its text drawn for them.
+  GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   const Color& c = options.background;
   GCharPtr css(g_strdup_printf(
-      "window { background-color: rgba(%d, %d, %d, %g); }", static_cast<int>(c.red * 255 + 0.5),
+      "box { background-color: rgba(%d, %d, %d, %g); }", static_cast<int>(c.red * 255 + 0.5),
       static_cast<int>(c.green * 255 + 0.5), static_cast<int>(c.blue * 255 + 0.5), c.alpha));
   auto provider = adopt(gtk_css_provider_new());
   gtk_css_provider_load_from_data(provider.get(), css.get(), -1, nullptr);
-  gtk_style_context_add_provider(gtk_widget_get_style_context(GTK_WIDGET(window_.get())),
+  gtk_style_context_add_provider(gtk_widget_get_style_context(page),
                                  GTK_STYLE_PROVIDER(provider.get()),
                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  if (accelerators) gtk_window_add_accel_group(window_.get(), accelerators);
-
+  gtk_box_pack_start(GTK_BOX(page), webView_.widget(), TRUE, TRUE, 0);
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   if (menuBar) gtk_box_pack_start(GTK_BOX(box), menuBar, FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(box), webView_.widget(), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(box), page, TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(window_.get()), box);
+  // Where the keyboard, and a screen reader, start; and return to after a dialog.
+  gtk_widget_grab_focus(webView_.widget());
   g_signal_connect(window_.get(), "delete-event", G_CALLBACK(onDelete), this);
   gtk_widget_show_all(GTK_WIDGET(window_.get()));
 }
