@@ -497,27 +497,39 @@ class Upgrade(ProgramTest):
 
 
 class Sandbox(ProgramTest):
-    def test_where_the_engines_sandbox_cannot_be_set_up_the_panel_shows_without_it(self):
-        """An unprivileged user in a user namespace that allows no further one: bubblewrap cannot start there."""
+    def test_where_the_engines_sandbox_cannot_be_set_up_or_answers_late_the_panel_shows_without_it(self):
+        """An unprivileged user in a user namespace that allows no further one, where bubblewrap cannot start; and a
+        bubblewrap that hangs on the program's own trial of it, which nothing waits for."""
         if os.getuid() != 0:
             self.skipTest("only root can map a user namespace's users onto its own (CI runs as root)")
-        u, nobody = self.user, ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
-        exe = u.program()
-        u.write("site/index.html", "<script>onload = () => fetch('/shown')</script>")
-        shutil.copy(os.environ["XAUTHORITY"], u.write("xauth", ""))
-        sh("chown", "-R", "nobody:nogroup", u.home.chmod(0o755) or u.home)
-        panel = u.start(*nobody, "/usr/bin/python3", "-m", "http.server", "-b", "127.0.0.1", 8477, cwd=u.home / "site")
-        # The maps are written from outside, then the namespace's root (with them) limits it and becomes nobody.
-        app = u.start("unshare", "--user", "sh", "-c", "until [ -e ~/mapped ]; do sleep 0.01; done; exec sh -c "
-                      f"'echo 0 >/proc/sys/user/max_user_namespaces; exec {shlex.join(nobody)} {exe}'",
-                      XAUTHORITY=u.home / "xauth")
-        self.until(lambda: os.readlink(f"/proc/{app.pid}/ns/user") != os.readlink("/proc/self/ns/user"))
-        for ids in "uid_map", "gid_map":
-            Path(f"/proc/{app.pid}/{ids}").write_text("0 0 65536")
-        (u.home / "mapped").touch()
-        self.until(lambda: "GET /shown" in panel.log.read_text(), 20, app.log.read_text())
-        self.assertEqual(app.log.read_text().count("sandbox cannot be set up here"), 1, app.log.read_text())
-        self.quit_promptly(app)
+        for fault, reason in ("no user namespaces", "(user.max_user_namespaces is 0)"), ("hanging", "no answer"):
+            with self.row(fault) as u:
+                nobody = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] * (fault != "hanging")
+                exe = u.program()
+                u.write("site/index.html", "<script>onload = () => fetch('/shown')</script>")
+                shutil.copy(os.environ["XAUTHORITY"], u.write("xauth", ""))
+                sh("chown", "-R", "nobody:nogroup", u.home.chmod(0o755) or u.home)
+                panel = u.start(*nobody, "/usr/bin/python3", "-m", "http.server", "-b", "127.0.0.1", 8477,
+                                cwd=u.home / "site")
+                if fault == "hanging":  # the trial is bubblewrap running "true"; the engine's own runs go through
+                    shutil.copy("/usr/bin/bwrap", u.home / "bwrap")
+                    u.write("hangs", f'#!/bin/sh\nfor last; do :; done\n[ "$last" = true ] && exec sleep 60\n'
+                            f'exec {u.home}/bwrap "$@"\n', 0o755)
+                    app = u.start("unshare", "--mount", "--propagation", "private", "sh", "-c",
+                                  f"mount --bind {u.home}/hangs /usr/bin/bwrap && exec {exe}")
+                    self.assertTrue(window(TITLE, 5), app.log.read_text())
+                else:  # the maps are written from outside, then the namespace's root limits it and becomes nobody
+                    app = u.start("unshare", "--user", "sh", "-c", "until [ -e ~/mapped ]; do sleep 0.01; done; exec "
+                                  f"sh -c 'echo 0 >/proc/sys/user/max_user_namespaces; exec {shlex.join(nobody)} {exe}'",
+                                  XAUTHORITY=u.home / "xauth")
+                    self.until(lambda: os.readlink(f"/proc/{app.pid}/ns/user") != os.readlink("/proc/self/ns/user"))
+                    for ids in "uid_map", "gid_map":
+                        Path(f"/proc/{app.pid}/{ids}").write_text("0 0 65536")
+                    (u.home / "mapped").touch()
+                self.until(lambda: "GET /shown" in panel.log.read_text(), 20, app.log.read_text())
+                said = app.log.read_text()
+                self.assertTrue(said.count("sandbox cannot be set up here") == 1 and reason in said, said)
+                self.quit_promptly(app)
 
 
 # The panel tries each kind of navigation towards each target, one page load per try: "/?step=N"

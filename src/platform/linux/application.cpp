@@ -29,6 +29,7 @@ namespace linux_impl {
 namespace {
 
 struct Running {
+  const ApplicationInfo& info;
   GtkApplication* application;
   const DelegateFactory& makeDelegate;
   GtkDesktop desktop;
@@ -62,11 +63,14 @@ void onShutdown(GtkApplication*, gpointer data) {
 // After GApplication has read the command line and before it registers the instance: the
 // version, then the display and the bus the program needs.
 gint onLocalOptions(GApplication* application, GVariantDict* options, gpointer data) {
-  const auto& info = *static_cast<const ApplicationInfo*>(data);
+  auto* r = static_cast<Running*>(data);
+  const auto& info = r->info;
   if (g_variant_dict_contains(options, "version")) {
     std::printf("%s %s\n", info.command.c_str(), info.version.c_str());
     return 0;
   }
+  // Before the toolkit's own start: a second start hands over and stops it again at once.
+  r->desktop.starting();
   if (!gtk_init_check(nullptr, nullptr)) {
     std::fprintf(stderr,
                  "%s: no graphical display (DISPLAY/WAYLAND_DISPLAY unset or unreachable); run "
@@ -74,10 +78,8 @@ gint onLocalOptions(GApplication* application, GVariantDict* options, gpointer d
                  info.command.c_str(), info.command.c_str());
     return 1;
   }
-  GError* rawError = nullptr;
-  if (!g_application_register(application, nullptr, &rawError)) {
+  if (GErrorPtr error; !g_application_register(application, nullptr, out(error))) {
     // Without a session bus there is no single instance to hand over to.
-    GErrorPtr error(rawError);
     std::fprintf(stderr, "%s: running without single-instance support: %s\n", info.command.c_str(),
                  error ? error->message : "");
     g_application_set_flags(application, G_APPLICATION_NON_UNIQUE);
@@ -102,10 +104,10 @@ int runApplication(const ApplicationInfo& info, int argc, char** argv,
       {"version", 0, 0, G_OPTION_ARG_NONE, nullptr, info.versionHelp.c_str(), nullptr}, {}};
   g_application_add_main_option_entries(G_APPLICATION(application.get()), options);
   g_application_set_option_context_summary(G_APPLICATION(application.get()), info.summary.c_str());
-  g_signal_connect(application.get(), "handle-local-options", G_CALLBACK(onLocalOptions),
-                   const_cast<ApplicationInfo*>(&info));
-  Running running{application.get(), makeDelegate, GtkDesktop(application.get(), info),
+  Running running{info,         application.get(),
+                  makeDelegate, GtkDesktop(application.get(), info),
                   GlibSystem(), nullptr};
+  g_signal_connect(application.get(), "handle-local-options", G_CALLBACK(onLocalOptions), &running);
   g_signal_connect(application.get(), "startup", G_CALLBACK(onStartup), &running);
   g_signal_connect(application.get(), "activate", G_CALLBACK(onActivate), &running);
   g_signal_connect(application.get(), "shutdown", G_CALLBACK(onShutdown), &running);

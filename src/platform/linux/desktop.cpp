@@ -37,7 +37,6 @@ void onChooserResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
 }  // namespace
 
 void GtkDesktop::startup() {
-  sandbox_.probe();
   if (info_.iconThemeDir)
     gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), info_.iconThemeDir->c_str());
   // A window's icon is set only where the theme has it.
@@ -56,7 +55,6 @@ std::optional<Size> GtkDesktop::workArea() {
 }
 
 std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
-  sandbox_.enable();
   accelerators_ = adopt(gtk_accel_group_new());
   GtkWidget* bar = gtk_menu_bar_new();
   for (const auto& menu : menus_) {
@@ -67,7 +65,8 @@ std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), submenu);
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
   }
-  auto window = std::make_unique<GtkMainWindow>(application_, options, bar, accelerators_.get());
+  auto window = std::make_unique<GtkMainWindow>(application_, options, bar, accelerators_.get(),
+                                                [this] { sandbox_.decide(); });
   main_ = window->toplevel();
   return window;
 }

@@ -15,7 +15,7 @@ namespace tessary::platform::linux_impl {
 class GtkDesktop final : public Desktop {
  public:
   GtkDesktop(GtkApplication* application, const ApplicationInfo& info)
-      : application_(application), info_(info) {}
+      : application_(application), info_(info), sandbox_(info.command) {}
 
   void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
   std::optional<Size> workArea() override;
@@ -27,8 +27,9 @@ class GtkDesktop final : public Desktop {
   void openInBrowser(const std::string& url) override;
   void quit() override;
 
-  // When the application starts, before its window: the engine's sandbox is tried meanwhile,
-  // and the program's icons are found.
+  // As soon as the program knows it will run: the engine's sandbox is tried meanwhile.
+  void starting() { sandbox_.start(); }
+  // When the application starts, before its window: the program's icons are found.
   void startup();
   // A minimised window does not count as visible: re-opening brings it back.
   bool hasVisibleWindow() const;

@@ -41,6 +41,24 @@ struct GErrorFree {
 };
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 
+// A GLib call's error out-parameter, owned by owner once the call returns:
+//   g_call(..., out(error));
+class ErrorOut {
+ public:
+  explicit ErrorOut(GErrorPtr& owner) : owner_(owner) {}
+  ~ErrorOut() { owner_.reset(raw_); }
+  ErrorOut(const ErrorOut&) = delete;
+  ErrorOut& operator=(const ErrorOut&) = delete;
+  operator GError**() { return &raw_; }
+
+ private:
+  GErrorPtr& owner_;
+  GError* raw_ = nullptr;
+};
+inline ErrorOut out(GErrorPtr& owner) {
+  return ErrorOut(owner);
+}
+
 inline void removeSource(guint id) {
   g_source_remove(id);
 }

@@ -347,15 +347,14 @@ SpawnResult spawnProcess(SpawnOptions options) {
     pid = startKept(options, argv.data(), environment.get(), input.get(), output.get(), error);
     if (!pid) return {nullptr, error};
   } else {
-    GError* rawError = nullptr;
+    GErrorPtr error;
     const auto flags = static_cast<GSpawnFlags>(
         G_SPAWN_DO_NOT_REAP_CHILD | (input.get() < 0 ? G_SPAWN_CHILD_INHERITS_STDIN : 0));
     gboolean started = g_spawn_async_with_pipes_and_fds(
         options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), argv.data(),
         environment.get(), flags, options.ownSession ? makeSessionLeader : nullptr, nullptr,
         input.get(), output.get(), output.get(), nullptr, nullptr, 0, &pid, nullptr, nullptr,
-        nullptr, &rawError);
-    GErrorPtr error(rawError);
+        nullptr, out(error));
     if (!started) return {nullptr, error ? error->message : "unknown error"};
   }
   output.reset();

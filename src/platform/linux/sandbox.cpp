@@ -1,16 +1,31 @@
-// Trying the engine's sandbox launcher before the first content process.
+// Deciding whether the engine's sandbox can be used, without ever holding up the program.
 #include "platform/linux/sandbox.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <webkit2/webkit2.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/files.h"
+#include "platform/handle.h"
+#include "platform/linux/gobject_ptr.h"
 
 namespace tessary::platform::linux_impl {
 
 namespace {
+
 // The engine runs it by this path, whatever PATH says.
 constexpr char kBubblewrap[] = "/usr/bin/bwrap";
+// A healthy bubblewrap answers within 30 ms here, and within 150 ms on a machine with both
+// cores busy (bench/results/2026-12-08-sandbox.md); this waits for one that is slower still,
+// on the way to the first page only.
+constexpr auto kAnswerWithin = std::chrono::milliseconds(500);
 
 // As WebKitGTK 2.50 reads the variable: any value but "0", an empty one included, turns the
 // sandbox off.
@@ -18,38 +33,102 @@ bool turnedOffByUser() {
   const char* value = g_getenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS");
   return value && std::strcmp(value, "0") != 0;
 }
-}  // namespace
 
-void EngineSandbox::probe() {
-  if (trial_ || turnedOffByUser()) return;
-  // What the engine itself tries inside a container: a new namespace of every kind.
-  trial_.reset(g_subprocess_new(static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
-                                                              G_SUBPROCESS_FLAGS_STDERR_PIPE),
-                                nullptr, kBubblewrap, "--ro-bind", "/", "/", "--proc", "/proc",
-                                "--dev", "/dev", "--unshare-all", "true", nullptr));
+bool setTo(const char* path, const char* value) {
+  const auto text = readUtf8File(path);
+  return text && g_strcmp0(g_strstrip(const_cast<char*>(text->c_str())), value) == 0;
 }
 
-void EngineSandbox::enable() {
-  if (decided_) return;
-  decided_ = true;
-  if (turnedOffByUser()) return;
-  probe();
-  GCharPtr why;
-  if (trial_) {
-    gchar* said = nullptr;
-    g_subprocess_communicate_utf8(trial_.get(), nullptr, nullptr, nullptr, &said, nullptr);
-    why.reset(said);
-    if (g_subprocess_get_if_exited(trial_.get()) &&
-        g_subprocess_get_exit_status(trial_.get()) == 0) {
-      webkit_web_context_set_sandbox_enabled(webkit_web_context_get_default(), TRUE);
-      return;
-    }
+// What the system's settings say for certain: why bubblewrap cannot work, or nothing.
+std::optional<std::string> settledRefusal() {
+  if (::access(kBubblewrap, X_OK) != 0)
+    return std::string("bubblewrap (") + kBubblewrap + ") is not installed";
+  if (setTo("/proc/sys/user/max_user_namespaces", "0"))
+    return "user namespaces are turned off (user.max_user_namespaces is 0)";
+  if (::getuid() != 0 && setTo("/proc/sys/kernel/unprivileged_userns_clone", "0"))
+    return "unprivileged user namespaces are turned off (kernel.unprivileged_userns_clone is 0)";
+  return std::nullopt;
+}
+
+void ownGroup(gpointer) {
+  ::setpgid(0, 0);
+}
+
+}  // namespace
+
+void EngineSandbox::start() {
+  if (started_ || turnedOffByUser()) return;
+  started_ = true;
+  if (auto refusal = settledRefusal()) {
+    refusal_ = std::move(refusal);
+    return;
   }
-  std::fprintf(
-      stderr,
-      "halvaren-tessary: the web engine's sandbox cannot be set up here, so pages run "
-      "without it: %s\n",
-      why && *why.get() ? g_strstrip(why.get()) : "bubblewrap (/usr/bin/bwrap) did not run");
+  thread_ = std::thread([this] { runTrial(); });
+}
+
+// What the engine itself tries inside a container: a new namespace of every kind.
+void EngineSandbox::runTrial() {
+  const char* argv[] = {kBubblewrap, "--ro-bind",     "/",    "/",    "--proc", "/proc", "--dev",
+                        "/dev",      "--unshare-all", "true", nullptr};
+  GPid pid = 0;
+  gint errors = -1;
+  GErrorPtr error;
+  // Started under the lock, so that the program's end always finds it to stop.
+  std::unique_lock lock(mutex_);
+  const bool spawned = g_spawn_async_with_pipes(
+      nullptr, const_cast<char**>(argv), nullptr,
+      static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL), ownGroup,
+      nullptr, &pid, nullptr, nullptr, &errors, out(error));
+  const Fd said(errors);
+  if (!spawned) {
+    refusal_ = error ? error->message : "bubblewrap did not start";
+    answered_.notify_all();
+    return;
+  }
+  trial_ = pid;
+  lock.unlock();
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  // Its reason, where it gave one, is in the pipe by now; what its children still hold is not
+  // waited for.
+  char reason[1024] = {};
+  ::fcntl(said.get(), F_SETFL, O_NONBLOCK);
+  const ssize_t n = ::read(said.get(), reason, sizeof reason - 1);
+  lock.lock();
+  trial_ = 0;
+  if (!refusal_) {
+    const bool works = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    refusal_ = works ? "" : n > 0 ? g_strstrip(reason) : "bubblewrap (/usr/bin/bwrap) did not run";
+  }
+  answered_.notify_all();
+}
+
+void EngineSandbox::decide() {
+  if (decided_ || turnedOffByUser()) return;
+  decided_ = true;
+  start();
+  std::unique_lock lock(mutex_);
+  if (!answered_.wait_for(lock, kAnswerWithin, [this] { return refusal_.has_value(); })) {
+    refusal_ = "bubblewrap (/usr/bin/bwrap) gave no answer within half a second";
+    if (trial_) ::kill(-trial_, SIGKILL);
+  }
+  if (refusal_->empty()) {
+    webkit_web_context_set_sandbox_enabled(webkit_web_context_get_default(), TRUE);
+    return;
+  }
+  std::fprintf(stderr,
+               "%s: the web engine's sandbox cannot be set up here, so pages run without it: "
+               "%s\n",
+               command_.c_str(), refusal_->c_str());
+}
+
+EngineSandbox::~EngineSandbox() {
+  {
+    std::lock_guard lock(mutex_);
+    if (trial_) ::kill(-trial_, SIGKILL);
+  }
+  if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace tessary::platform::linux_impl

@@ -47,9 +47,8 @@ struct Probe {
 void probeFinished(GObject* source, GAsyncResult* result, gpointer data) {
   std::unique_ptr<Probe> probe(static_cast<Probe*>(data));
   if (probe->timeout) g_source_remove(probe->timeout);
-  GError* rawError = nullptr;
-  auto stream = adopt(soup_session_send_finish(SOUP_SESSION(source), result, &rawError));
-  GErrorPtr error(rawError);
+  GErrorPtr error;
+  auto stream = adopt(soup_session_send_finish(SOUP_SESSION(source), result, out(error)));
   std::optional<int> status;
   if (stream) {
     status = static_cast<int>(soup_message_get_status(probe->message.get()));

@@ -37,9 +37,23 @@ Permission kindOf(WebKitPermissionRequest* request) {
 
 }  // namespace
 
-GtkWebView::GtkWebView(Color background)
-    : view_(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new()))) {
-  GdkRGBA color{background.red, background.green, background.blue, background.alpha};
+GtkWebView::GtkWebView(GtkBox* place, Color background, std::function<void()> beforeView)
+    : place_(place), background_(background), beforeView_(std::move(beforeView)) {}
+
+GtkWebView::~GtkWebView() {
+  g_cancellable_cancel(scripts_.get());
+  if (!view_) return;
+  g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(view_.get()), this);
+  g_signal_handlers_disconnect_by_data(view_.get(), this);
+}
+
+// The engine starts its network process with the view, after which its sandbox can no
+// longer be chosen: the view is made when it is first needed, in the window's page area.
+WebKitWebView* GtkWebView::view() {
+  if (view_) return view_.get();
+  if (auto before = std::exchange(beforeView_, nullptr)) before();
+  view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new())));
+  GdkRGBA color{background_.red, background_.green, background_.blue, background_.alpha};
   webkit_web_view_set_background_color(view_.get(), &color);
   // One local page needs no accelerated compositing; without it the process tree holds a
   // third less memory and the page looks the same (measured in bench/).
@@ -56,12 +70,12 @@ GtkWebView::GtkWebView(Color background)
   g_signal_connect(webkit_web_view_get_context(view_.get()), "download-started",
                    G_CALLBACK(onDownloadStarted), this);
   keepPageFocused(view_.get());
-}
-
-GtkWebView::~GtkWebView() {
-  g_cancellable_cancel(scripts_.get());
-  g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(view_.get()), this);
-  g_signal_handlers_disconnect_by_data(view_.get(), this);
+  GtkWidget* widget = GTK_WIDGET(view_.get());
+  gtk_box_pack_start(place_, widget, TRUE, TRUE, 0);
+  gtk_widget_show(widget);
+  // Where the keyboard, and a screen reader, start; and return to after a dialog.
+  gtk_widget_grab_focus(widget);
+  return view_.get();
 }
 
 // WebKitGTK lets a file page read the files beside it and has no narrower root to set.
@@ -73,15 +87,12 @@ void GtkWebView::loadFile(const std::string& path, const std::string&) {
 void GtkWebView::runScript(const std::string& script, std::function<void()> done) {
   using Done = std::function<void()>;
   webkit_web_view_evaluate_javascript(
-      view_.get(), script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,
-      scripts_.get(),
+      view(), script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, scripts_.get(),
       [](GObject* view, GAsyncResult* result, gpointer data) {
         std::unique_ptr<Done> done(&Boxed<Done>::of(data));
-        GError* rawError = nullptr;
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &rawError);
-        GErrorPtr error(rawError);
-        if (value) g_object_unref(value);
+        GErrorPtr error;
+        adopt(
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, out(error)));
         // Cancelled: the view is gone, and with it whoever asked.
         if (!g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED)) (*done)();
       },
@@ -97,7 +108,7 @@ void GtkWebView::editCommand(EditCommand command) {
       {EditCommand::Paste, WEBKIT_EDITING_COMMAND_PASTE},
       {EditCommand::SelectAll, WEBKIT_EDITING_COMMAND_SELECT_ALL}};
   for (const auto& [each, name] : names)
-    if (each == command) webkit_web_view_execute_editing_command(view_.get(), name);
+    if (each == command && view_) webkit_web_view_execute_editing_command(view_.get(), name);
 }
 
 void GtkWebView::reload() {
@@ -107,7 +118,7 @@ void GtkWebView::reload() {
 void GtkWebView::startLoad(const std::string& page) {
   page_ = page;
   awaited_ = Load::Asked;
-  webkit_web_view_load_uri(view_.get(), page.c_str());
+  webkit_web_view_load_uri(view(), page.c_str());
 }
 
 void GtkWebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
@@ -135,7 +146,7 @@ void GtkWebView::onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectio
 
 void GtkWebView::onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {
   auto* self = static_cast<GtkWebView*>(data);
-  if (webkit_download_get_web_view(download) == self->view_.get())
+  if (self->view_ && webkit_download_get_web_view(download) == self->view_.get())
     watchDownload(download, self->saveAs_);
 }
 

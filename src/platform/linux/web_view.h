@@ -13,10 +13,10 @@ namespace tessary::platform::linux_impl {
 
 class GtkWebView final : public WebView {
  public:
-  explicit GtkWebView(Color background);
+  // The view goes into place, painted in background; beforeView runs before the engine starts
+  // any process of its.
+  GtkWebView(GtkBox* place, Color background, std::function<void()> beforeView);
   ~GtkWebView() override;
-
-  GtkWidget* widget() { return GTK_WIDGET(view_.get()); }
 
   void loadUrl(const std::string& url) override { startLoad(url); }
   void loadFile(const std::string& path, const std::string& readAccessRoot) override;
@@ -34,6 +34,7 @@ class GtkWebView final : public WebView {
   void reload() override;
 
  private:
+  WebKitWebView* view();
   void startLoad(const std::string& page);
 
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
@@ -59,6 +60,9 @@ class GtkWebView final : public WebView {
   DropHandler dropped_;
   std::function<void()> crashed_;
   std::function<void()> loaded_;
+  GtkBox* place_;
+  Color background_;
+  std::function<void()> beforeView_;
   // The load last asked for: asked, started; the end of one it replaced is not its end.
   enum class Load { None, Asked, Started } awaited_ = Load::None;
   std::string page_;

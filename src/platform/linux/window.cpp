@@ -4,9 +4,11 @@
 namespace tessary::platform::linux_impl {
 
 GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& options,
-                             GtkWidget* menuBar, GtkAccelGroup* accelerators)
+                             GtkWidget* menuBar, GtkAccelGroup* accelerators,
+                             std::function<void()> beforeView)
     : window_(GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(application)))),
-      webView_(options.background) {
+      page_(GTK_BOX(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0))),
+      webView_(page_, options.background, std::move(beforeView)) {
   gtk_window_set_title(window_.get(), options.title.c_str());
   gtk_window_set_default_size(window_.get(), options.width, options.height);
   GdkGeometry hints{};
@@ -19,23 +21,19 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& o
 
   // The background colour is the page area's alone, behind the web view, which paints nothing
   // before its first page; the menu bar keeps the theme's colours, its text drawn for them.
-  GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   const Color& c = options.background;
   GCharPtr css(g_strdup_printf(
       "box { background-color: rgba(%d, %d, %d, %g); }", static_cast<int>(c.red * 255 + 0.5),
       static_cast<int>(c.green * 255 + 0.5), static_cast<int>(c.blue * 255 + 0.5), c.alpha));
   auto provider = adopt(gtk_css_provider_new());
   gtk_css_provider_load_from_data(provider.get(), css.get(), -1, nullptr);
-  gtk_style_context_add_provider(gtk_widget_get_style_context(page),
+  gtk_style_context_add_provider(gtk_widget_get_style_context(GTK_WIDGET(page_)),
                                  GTK_STYLE_PROVIDER(provider.get()),
                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  gtk_box_pack_start(GTK_BOX(page), webView_.widget(), TRUE, TRUE, 0);
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   if (menuBar) gtk_box_pack_start(GTK_BOX(box), menuBar, FALSE, FALSE, 0);
-  gtk_box_pack_start(GTK_BOX(box), page, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(box), GTK_WIDGET(page_), TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(window_.get()), box);
-  // Where the keyboard, and a screen reader, start; and return to after a dialog.
-  gtk_widget_grab_focus(webView_.widget());
   g_signal_connect(window_.get(), "delete-event", G_CALLBACK(onDelete), this);
   gtk_widget_show_all(GTK_WIDGET(window_.get()));
 }

@@ -13,8 +13,9 @@ namespace tessary::platform::linux_impl {
 
 class GtkMainWindow final : public Window {
  public:
+  // beforeView runs before the web view starts any process of the engine's.
   GtkMainWindow(GtkApplication* application, const WindowOptions& options, GtkWidget* menuBar,
-                GtkAccelGroup* accelerators);
+                GtkAccelGroup* accelerators, std::function<void()> beforeView);
   ~GtkMainWindow() override;
 
   void present() override { gtk_window_present(window_.get()); }
@@ -30,6 +31,7 @@ class GtkMainWindow final : public Window {
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
 
   GObjectPtr<GtkWindow> window_;
+  GtkBox* page_;  // owned by the window
   GtkWebView webView_;
   std::function<bool()> shouldClose_;
 };
