@@ -4,6 +4,7 @@
 #include "application/app_delegate.h"
 #include "backend/ready_root.h"
 #include "backend/shell_log.h"
+#include "backend/shutdown.h"
 #include "base/text.h"
 #include "platform/files.h"
 
@@ -64,6 +65,8 @@ void AppDelegate::startBackend(bool emptyLog) {
   options.workingDirectory = *root;
   // The server runs as a grandchild of the shell's uv: only a process group reaches both.
   options.ownSession = options.stoppedWithProgram = true;
+  options.stopGrace = kGracePeriod;
+  options.stopStep = kWaitStep;
 
   platform::createDirectories(locations_.appSupportDir);
   if (emptyLog) platform::createEmptyFile(locations_.shellLogFile);
@@ -108,7 +111,7 @@ void AppDelegate::backendEnded() {
 
 // A path in the text need not be UTF-8; the desktop shows only text that is.
 void AppDelegate::configAlert(const std::string& title, const std::string& text) {
-  desktop_.alert(validUtf8(title), validUtf8(text));
+  desktop_.alert(validUtf8(title), validUtf8(text), kAlertButton);
 }
 
 }  // namespace tessary

@@ -1,12 +1,9 @@
 // Stopping the backend this run started, on every road out of the program.
+#include "backend/shutdown.h"
+
 #include "application/app_delegate.h"
 
 namespace tessary {
-
-namespace {
-constexpr double kGracePeriod = 3.0;
-constexpr double kWaitStep = 0.1;
-}  // namespace
 
 void AppDelegate::stopBackendIfOwned() {
   if (!backend) return;

@@ -66,8 +66,9 @@ class Desktop {
   // painted in the background colour, the rest in the theme's, the page holding the focus.
   virtual std::unique_ptr<Window> createWindow(const WindowOptions& options) = 0;
   virtual std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) = 0;
-  // Modal warning with one "OK" button; returns once it has been pressed.
-  virtual void alert(const std::string& title, const std::string& text) = 0;
+  // Modal warning with one button; returns once it has been pressed.
+  virtual void alert(const std::string& title, const std::string& text,
+                     const std::string& button) = 0;
   virtual void showAbout() = 0;
   // Non-modal; the completion runs once, on the main loop.
   virtual void chooseFiles(const FileChooserOptions& options, FileListCompletion completion) = 0;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/handle.h"
+#include "base/handle.h"
 
 namespace tessary::platform {
 

@@ -43,8 +43,11 @@ struct SpawnOptions {
   // Leader of a new process group, in a session of its own without a terminal, so that
   // nothing the terminal sends (Ctrl-C, Ctrl-Z, a hang-up) reaches it or its children.
   bool ownSession = false;
-  // That group is stopped when this program ends, however it ends.
+  // That group is stopped when this program ends, however it ends: politely, then, if any of it
+  // is still there after stopGrace seconds (looked at every stopStep), by force.
   bool stoppedWithProgram = false;
+  double stopGrace = 0;
+  double stopStep = 0.1;
   std::string outputFile;
   // The process goes on when this program ends, however it ends: a keeper process of its own
   // waits for it, holds statusFile locked meanwhile and writes its exit status there at the

@@ -51,6 +51,9 @@ using DownloadHandler =
 // What was dropped on the page (addresses, or text), before the engine acts on it.
 using DropHandler = std::function<void(const std::vector<std::string>& dropped)>;
 
+// The one web view of the program. It never opens a second: a page's requests for a new
+// window (a target-blank link, window.open) open nothing whatever the navigation policy says,
+// and none of its menus offers to open one.
 class WebView {
  public:
   virtual ~WebView() = default;

@@ -8,7 +8,7 @@
 
 #include "backend/backend_launch.h"
 #include "base/text.h"
-#include "platform/address.h"
+#include "platform/webkit/address.h"
 #include "setup/js_string.h"
 #include "ui/navigation_policy.h"
 

@@ -6,7 +6,7 @@
 
 #include "logic/fake_platform.h"
 
-#include "platform/address.h"
+#include "platform/webkit/address.h"
 
 namespace tessary {
 namespace {

@@ -1,0 +1,49 @@
+// The desktop's services on GTK 3: the menu bar, the main window, the status item, alerts, the
+// about dialog, the file chooser, the default browser and quitting.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "platform/application.h"
+#include "platform/desktop.h"
+#include "platform/glib/gobject_ptr.h"
+#include "platform/gtk3/menu.h"
+#include "platform/gtk3/sandbox.h"
+
+namespace tessary::platform::gtk3 {
+
+using namespace glib;
+
+class GtkDesktop final : public Desktop {
+ public:
+  GtkDesktop(GtkApplication* application, const ApplicationInfo& info)
+      : application_(application), info_(info), sandbox_(info.command) {}
+
+  void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
+  std::optional<Size> workArea() override;
+  std::unique_ptr<Window> createWindow(const WindowOptions& options) override;
+  std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) override;
+  void alert(const std::string& title, const std::string& text, const std::string& button) override;
+  void showAbout() override;
+  void chooseFiles(const FileChooserOptions& options, FileListCompletion completion) override;
+  void openInBrowser(const std::string& url) override;
+  void quit() override;
+
+  // As soon as the program knows it will run: the engine's sandbox is tried meanwhile.
+  void starting() { sandbox_.start(); }
+  // When the application starts, before its window: the program's icons are found.
+  void startup();
+  // A minimised window does not count as visible: re-opening brings it back.
+  bool hasVisibleWindow() const;
+
+ private:
+  GtkApplication* application_;
+  const ApplicationInfo& info_;
+  EngineSandbox sandbox_;
+  std::vector<Menu> menus_;
+  GObjectPtr<GtkAccelGroup> accelerators_;
+  GtkWindow* main_ = nullptr;
+  GtkDialog* modal_ = nullptr;
+};
+
+}  // namespace tessary::platform::gtk3

@@ -1,0 +1,43 @@
+// The main window on GTK 3: the menu bar above the web view.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "platform/desktop.h"
+#include "platform/glib/gobject_ptr.h"
+#include "platform/gtk3/web_view.h"
+
+namespace tessary::platform::gtk3 {
+
+using namespace glib;
+
+class GtkMainWindow final : public Window {
+ public:
+  // beforeView runs before the web view starts any process of the engine's.
+  GtkMainWindow(GtkApplication* application, const WindowOptions& options, GtkWidget* menuBar,
+                GtkAccelGroup* accelerators, std::function<void()> beforeView);
+  ~GtkMainWindow() override;
+
+  void present() override { gtk_window_present(window_.get()); }
+  void hide() override { gtk_widget_hide(GTK_WIDGET(window_.get())); }
+  void minimize() override { gtk_window_iconify(window_.get()); }
+  void setCloseHandler(std::function<bool()> shouldClose) override {
+    shouldClose_ = std::move(shouldClose);
+  }
+  WebView& webView() override { return webView_; }
+  GtkWindow* toplevel() { return window_.get(); }
+  GtkWebView& gtkWebView() { return webView_; }
+
+ private:
+  static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+
+  GObjectPtr<GtkWindow> window_;
+  GtkBox* page_;  // owned by the window
+  GtkWebView webView_;
+  std::function<bool()> shouldClose_;
+  SignalConnections signals_;
+};
+
+}  // namespace tessary::platform::gtk3
