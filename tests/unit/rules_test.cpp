@@ -111,6 +111,8 @@ TEST(Rules, AnInstallReplacesExactlyTheShippedFilesAndCountsOnlyWholeAndAfterThe
         << row << ": before the wizard's success";
     recordInstalledStamp(l);
     EXPECT_FALSE(installedCodeOutdated(l, l.installedRoot + "/")) << row;
+    if (row == "folders at its names" && fs::remove(l.installedListFile))  // the record's own name
+      writeFile(l.installedListFile + "/in-it", ""), installShippedTree(l, shippedStamp(l));
     std::set<std::string> left;  // what is in the installed tree
     for (auto& e : fs::recursive_directory_iterator(app))
       left.insert(e.path().lexically_relative(app).string());

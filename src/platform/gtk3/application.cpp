@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "platform/application.h"
@@ -110,6 +111,8 @@ int runApplication(const ApplicationInfo& info, int argc, char** argv,
                         SourceId(g_unix_signal_add(SIGINT, onQuitSignal, &running)),
                         SourceId(g_unix_signal_add(SIGHUP, onQuitSignal, &running))};
   int status = g_application_run(G_APPLICATION(application.get()), argc, argv);
+  // Quitting already: a second signal (Ctrl-C after a hang-up) must not end it otherwise.
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::signal(sig, SIG_IGN);
   running.delegate.reset();
   return status;
 }
