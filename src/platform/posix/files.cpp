@@ -205,18 +205,24 @@ class TreeCopy {
     if (error) fail(to, error);
   }
 
-  // The entries of from into the folder to, then to itself on disk.
+  // The entries of from into the folder to.
   void folder(const fs::path& from, const fs::path& to) {
     std::error_code error;
     for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error))
       entry(it->path(), to / it->path().filename());
     if (error) fail(from, error);
-    if (syncFolder(to, error); error) fail(to, error);
+  }
+
+  // Everything written, files and folders, onto the disk in one go: a file at a time would
+  // take three times as long as the copy itself on a tree of some thousand files.
+  void sync(const fs::path& root) {
+    const Fd folder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder || ::syncfs(folder.get()) != 0) fail(root, lastError());
   }
 
  private:
-  // With its permission bits, on disk when it returns, and the system's own reason when not
-  // (std::filesystem reports a full disk as an input/output error).
+  // With its permission bits, and the system's own reason when it cannot (std::filesystem
+  // reports a full disk as an input/output error).
   static std::error_code copyFile(const fs::path& from, const fs::path& to) {
     struct stat st;
     const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
@@ -230,18 +236,12 @@ class TreeCopy {
       if (n < 0 || !writeAll(out.get(), std::string_view(buffer, static_cast<size_t>(n))))
         return lastError();
     }
-    // The mode the umask took away, and whatever a full disk says only now.
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::fsync(out.get()) != 0) return lastError();
+    // The mode the umask took away.
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0) return lastError();
     return {};
   }
 
   static std::error_code lastError() { return std::error_code(errno, std::generic_category()); }
-
-  // The folder's entries are on disk once it is; it is a link only as the root of the copy.
-  static void syncFolder(const fs::path& path, std::error_code& error) {
-    const Fd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder || ::fsync(folder.get()) != 0) error = lastError();
-  }
 
   void fail(const fs::path& path, const std::error_code& error) {
     failures.push_back({path.string(), error.message()});
@@ -256,6 +256,7 @@ std::vector<CopyFailure> copyTree(const std::string& from, const std::string& to
   if (!fs::create_directories(to, error) && error) return {{to, error.message()}};
   if (!fs::is_directory(from, error)) return {{from, "not a folder"}};
   copy.folder(from, to);
+  copy.sync(to);
   return copy.failures;
 }
 
