@@ -171,6 +171,7 @@ class Chrome(ProgramTest):
         os.close(write)
         env = {**os.environ, "DISPLAY": f":{os.read(read, 16).decode().strip()}"}
         x = lambda *args: sh(*args, env=env).stdout  # noqa: E731
+        self.until(lambda: "1366x768" in x("xdpyinfo"), 10, "the small screen did not come up")
         u.serve(page="<title>Panel</title><a href=/x style='display:block;height:300px'>link</a>")
         app = u.start(PROGRAM, DISPLAY=env["DISPLAY"], GTK_THEME="Adwaita:dark", NO_AT_BRIDGE="0")
         shown = eventually(lambda: x("xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$").split(), 15)
