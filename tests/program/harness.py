@@ -361,8 +361,9 @@ class ProgramTest(unittest.TestCase):
         """Asks the program to quit as a logout does: it ends well, and at once."""
         start = time.monotonic()
         proc.send_signal(signal.SIGTERM)
-        self.assertEqual(exit_status(proc, 10), 0, proc.log.read_text(errors="replace"))
+        self.assertEqual(exit_status(proc, 10), 0, log := proc.log.read_text(errors="replace"))
         self.assertLess(took := time.monotonic() - start, within)
+        self.assertNotIn("-CRITICAL **", log, "a toolkit call that was wrong")
         return took
 
 

@@ -164,7 +164,7 @@ class Chrome(ProgramTest):
     def test_a_small_dark_screen_the_keyboard_and_a_screen_reader_find_their_way(self):
         """A 1366×768 screen of its own with a dark theme: the window inside it with its icon, the menu bar readable,
         each menu opened by Alt and its letter, the page focused for a screen reader from the start and again after
-        a dialog, and no context menu entry that would open a second window."""
+        a dialog, no context menu entry that would open a second window, and a quit with a menu open."""
         u, Atspi, (read, write) = self.user, atspi(), os.pipe()
         u.procs.append(subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1366x768x24", "-nolisten",
                                          "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL))
@@ -209,7 +209,9 @@ class Chrome(ProgramTest):
                            if n.get_role() == Atspi.Role.MENU_ITEM and n.get_state_set().contains(Atspi.StateType.SHOWING)]
         self.assertIn("Open Link", eventually(entries, 5))
         self.assertEqual([e for e in entries() if "Window" in e], [], "a context menu entry opens a new window")
-        self.quit_promptly(app)
+        x("xdotool", "key", "Escape", "alt+e")
+        self.until(lambda: menus[1].get_state_set().contains(Atspi.StateType.SELECTED), 5, "Edycja")
+        self.quit_promptly(app)  # with a menu open
 
 
 class Backend(ProgramTest):

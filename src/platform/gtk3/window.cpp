@@ -9,6 +9,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& o
                              GtkWidget* menuBar, GtkAccelGroup* accelerators,
                              std::function<void()> beforeView)
     : window_(GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(application)))),
+      menuBar_(menuBar),
       page_(GTK_BOX(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0))),
       webView_(page_, options.background, std::move(beforeView)) {
   gtk_window_set_title(window_.get(), options.title.c_str());
@@ -41,6 +42,9 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& o
 }
 
 GtkMainWindow::~GtkMainWindow() {
+  // A menu still open (a quit from the status menu or a signal while the user browses one)
+  // is closed while the bar is in its window: closed later, GTK looks for the window in vain.
+  if (menuBar_) gtk_menu_shell_deactivate(GTK_MENU_SHELL(menuBar_));
   gtk_widget_destroy(GTK_WIDGET(window_.get()));
 }
 

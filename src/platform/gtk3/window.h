@@ -34,7 +34,8 @@ class GtkMainWindow final : public Window {
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
 
   GObjectPtr<GtkWindow> window_;
-  GtkBox* page_;  // owned by the window
+  GtkWidget* menuBar_;  // owned by the window; may be null
+  GtkBox* page_;        // owned by the window
   GtkWebView webView_;
   std::function<bool()> shouldClose_;
   SignalConnections signals_;
