@@ -193,6 +193,9 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/gtk3/sandbox.cpp | the sandbox tried on the main thread
 -   thread_ = std::thread([this] { runTrial(); });
 +   runTrial();
+@ src/platform/gtk3/window.cpp | a quit with a menu open leaving it to close after the window
+-   if (menuBar_) gtk_menu_shell_deactivate(GTK_MENU_SHELL(menuBar_));
++   (void)menuBar_;
 TABLE
 
 mapfile -t heads < <(grep -n '^@ ' <<<"$faults")

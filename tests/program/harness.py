@@ -35,6 +35,20 @@ def alive(pid):
         return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] != "Z"
 
 
+def pages_of(pid, kill=False):
+    """The content processes under pid (the sandbox's, its grandchildren), killed if asked: never another run's."""
+    rows = [line.split(None, 2) for line in sh("ps", "-e", "-o", "pid=,ppid=,comm=").stdout.splitlines()]
+    under, grew = {str(pid)}, True
+    while grew:
+        grew = {p for p, parent, _ in rows if parent in under} - under
+        under |= grew
+    found = [int(p) for p, _, name in rows if p in under and name == "WebKitWebProces"]
+    for page in found if kill else []:
+        with contextlib.suppress(ProcessLookupError):
+            os.kill(page, signal.SIGKILL)
+    return found
+
+
 def children():
     """The live children of this process, the dead ones reaped."""
     with contextlib.suppress(ChildProcessError):

@@ -7,7 +7,7 @@ from pathlib import Path
 from urllib.parse import unquote
 
 from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, accessible, alert, alive, atspi, close_request,
-                     eventually, exit_status, nodes, sh, status_area, symbolic_difference, window, windows, xdo)
+                     eventually, exit_status, nodes, pages_of, sh, status_area, symbolic_difference, window, windows, xdo)
 
 PANEL = """<!doctype html><title>Panel</title><style>body{margin:0} input,div{display:block;width:600px;height:80px}
 </style><input id=t><input id=f type=file><div id=d>drop zone</div><script>
@@ -46,7 +46,7 @@ class RunningPanel(ProgramTest):
         self.assertTrue(self.window and self.reported("ready"), self.app.log.read_text())
         # The page runs in the engine's sandbox: namespaces of its own, and a system call filter.
         ns = lambda pid, kind: os.readlink(f"/proc/{pid}/ns/{kind}")  # noqa: E731
-        pages = sh("pgrep", "-x", "WebKitWebProces").stdout.split()
+        pages = pages_of(self.app.pid)
         self.assertTrue(pages and all("Seccomp:\t2" in Path(f"/proc/{p}/status").read_text() and
                                       all(ns(p, k) != ns(self.app.pid, k) for k in ("mnt", "net")) for p in pages))
 
@@ -166,8 +166,9 @@ class Chrome(ProgramTest):
         each menu opened by Alt and its letter, the page focused for a screen reader from the start and again after
         a dialog, no context menu entry that would open a second window, and a quit with a menu open."""
         u, Atspi, (read, write) = self.user, atspi(), os.pipe()
+        # -noreset: else the server resets as xdpyinfo leaves, and the program finds no display.
         u.procs.append(subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1366x768x24", "-nolisten",
-                                         "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL))
+                                         "tcp", "-noreset"], pass_fds=[write], stderr=subprocess.DEVNULL))
         os.close(write)
         env = {**os.environ, "DISPLAY": f":{os.read(read, 16).decode().strip()}"}
         x = lambda *args: sh(*args, env=env).stdout  # noqa: E731
@@ -259,7 +260,7 @@ wait
         self.assertEqual(list(self.user.home.rglob("pwned")), [], "a folder's name was run")
         self.assertNotIn("earlier start", self.log.read_text(), "emptied at the start")
         program = sh("pgrep", "-P", self.app.pid, "-x", "halvaren-tessar").stdout.strip()
-        sh("pkill", "-KILL", "-x", "WebKitWebProces")  # in the sandbox, the program's grandchild
+        pages_of(self.app.pid, kill=True)
         self.until(lambda: self.panels() == 2, msg="the panel is back after the engine died")
         for panels in 3, 4, 5:  # uv ends with its server: the backend is gone, and is started again
             os.kill(server, signal.SIGKILL)
@@ -324,7 +325,7 @@ class Wizard(ProgramTest):
         before, children = pages(), sh("ps", "-o", "pid=,comm=", "--ppid", app.pid).stdout
         for _ in range(3):
             if pages() == before:
-                eventually(lambda: sh("pkill", "-KILL", "-x", "WebKitWebProces").returncode == 0)
+                eventually(lambda: pages_of(app.pid, kill=True))
                 eventually(lambda: pages() > before, 4)
         self.assertGreater(pages(), before, "the page was not loaded again; the program's children were:\n" + children)
 
