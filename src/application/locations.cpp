@@ -9,7 +9,7 @@ namespace tessary {
 std::optional<std::string> resourceDirectoryFor(const std::string& executablePath) {
   namespace fs = std::filesystem;
   fs::path prefix = fs::path(executablePath).parent_path().parent_path();
-  fs::path resources = prefix / "share" / "halvaren-tessary";
+  fs::path resources = prefix / "share" / kProgramName;
   std::error_code error;
   if (!fs::is_directory(resources, error)) return std::nullopt;
   return resources.string();

@@ -10,14 +10,14 @@ int main(int argc, char** argv) {
       platform::userDataDirectory(), executable ? resourceDirectoryFor(*executable) : std::nullopt);
   const platform::ApplicationInfo info{
       kApplicationId,
-      "halvaren-tessary",
-      "Halvaren Tessary",
+      kProgramName,
+      kProductName,
       TESSARY_VERSION,
       "Panel Halvaren Tessary w oknie na pulpicie: znajduje albo instaluje backend, uruchamia "
       "go, czeka na panel i pokazuje go.",
       "Wypisuje wersję programu i kończy działanie",
       "Panel Halvaren Tessary na pulpicie",
-      "halvaren-tessary",
+      kProgramName,
       locations.iconThemeDir};
   return platform::runApplication(
       info, argc, argv, [&locations](platform::Desktop& desktop, platform::System& system) {

@@ -21,7 +21,7 @@ void AppDelegate::buildMainMenu() {
   };
   const unsigned shift = platform::Shortcut::kShift;
   std::vector<platform::Menu> menus = {
-      {"Halvaren Tessary",
+      {kProductName,
        'H',
        {
            {"O aplikacji Halvaren Tessary", 'O', {}, [this] { desktop_.showAbout(); }},

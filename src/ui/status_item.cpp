@@ -5,9 +5,9 @@ namespace tessary {
 
 void AppDelegate::buildStatusItem() {
   platform::StatusItemOptions options;
-  options.id = "halvaren-tessary";
+  options.id = kProgramName;
   options.iconName = "halvaren-tessary-symbolic";
-  options.title = "Halvaren Tessary";
+  options.title = kProductName;
   options.entries = {
       {"Otwórz Tessary", 0, {}, [this] { showWindowAction(); }},
       {"Panel w przeglądarce", 0, {}, [this] { openInBrowser(); }},

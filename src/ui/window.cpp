@@ -17,7 +17,7 @@ constexpr char kPageGaveUpText[] =
 
 void AppDelegate::buildWindow() {
   platform::WindowOptions options;
-  options.title = "Halvaren Tessary";
+  options.title = kProductName;
   // As large as asked where that fits, and never a minimum the screen cannot hold; the size
   // excludes the window manager's frame, which needs some room of its own.
   const platform::Size area = desktop_.workArea().value_or(platform::Size{1 << 16, 1 << 16});

@@ -1,11 +1,9 @@
 // The page's body given the focus that a screen reader starts from (see page_focus.h).
 #include "platform/gtk3/page_focus.h"
 
-#include "platform/glib/gobject_ptr.h"
+#include <memory>
 
 namespace tessary::platform::gtk3 {
-
-using namespace glib;
 
 namespace {
 

@@ -37,14 +37,17 @@ bool turnedOffByUser() {
 }
 
 bool setTo(const char* path, const char* value) {
-  const auto text = readUtf8File(path);
-  return text && g_strcmp0(g_strstrip(const_cast<char*>(text->c_str())), value) == 0;
+  auto text = readUtf8File(path);
+  return text && g_strcmp0(g_strstrip(text->data()), value) == 0;
+}
+
+std::string bubblewrap(const char* what) {
+  return std::string("bubblewrap (") + kBubblewrap + ") " + what;
 }
 
 // What the system's settings say for certain: why bubblewrap cannot work, or nothing.
 std::optional<std::string> settledRefusal() {
-  if (::access(kBubblewrap, X_OK) != 0)
-    return std::string("bubblewrap (") + kBubblewrap + ") is not installed";
+  if (::access(kBubblewrap, X_OK) != 0) return bubblewrap("is not installed");
   if (setTo("/proc/sys/user/max_user_namespaces", "0"))
     return "user namespaces are turned off (user.max_user_namespaces is 0)";
   if (::getuid() != 0 && setTo("/proc/sys/kernel/unprivileged_userns_clone", "0"))
@@ -83,7 +86,7 @@ void EngineSandbox::runTrial() {
       nullptr, &pid, nullptr, nullptr, &errors, out(error));
   const Fd said(errors);
   if (!spawned) {
-    refusal_ = error ? error->message : "bubblewrap did not start";
+    refusal_ = error ? error->message : bubblewrap("did not start");
     answered_.notify_all();
     return;
   }
@@ -101,7 +104,7 @@ void EngineSandbox::runTrial() {
   trial_ = 0;
   if (!refusal_) {
     const bool works = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    refusal_ = works ? "" : n > 0 ? g_strstrip(reason) : "bubblewrap (/usr/bin/bwrap) did not run";
+    refusal_ = works ? "" : n > 0 ? g_strstrip(reason) : bubblewrap("did not run");
   }
   answered_.notify_all();
 }
@@ -112,7 +115,7 @@ void EngineSandbox::decide() {
   start();
   std::unique_lock lock(mutex_);
   if (!answered_.wait_for(lock, kAnswerWithin, [this] { return refusal_.has_value(); })) {
-    refusal_ = "bubblewrap (/usr/bin/bwrap) gave no answer within half a second";
+    refusal_ = bubblewrap("gave no answer within half a second");
     if (trial_) ::kill(-trial_, SIGKILL);
   }
   if (refusal_->empty()) {
