@@ -20,6 +20,9 @@ struct Shortcut {
   enum Modifier : unsigned { kControl = 1, kShift = 2 };
   char key = 0;  // a lower-case letter
   unsigned modifiers = 0;
+  // The program's own: acted on before the page sees the key. Any other shortcut acts only
+  // where the page leaves the key (no handler of its took it, no editing command of its ran).
+  bool beforePage = false;
 };
 
 // One entry of a menu; an entry with an empty label is a separator. The mnemonic is a letter

@@ -19,6 +19,10 @@ void AppDelegate::buildMainMenu() {
   auto ctrl = [](char key, unsigned also = 0) {
     return platform::Shortcut{key, platform::Shortcut::kControl | also};
   };
+  // As a browser keeps Ctrl+W from pages: no page can keep the user from quitting or closing.
+  auto ours = [](char key) {
+    return platform::Shortcut{key, platform::Shortcut::kControl, /*beforePage=*/true};
+  };
   const unsigned shift = platform::Shortcut::kShift;
   std::vector<platform::Menu> menus = {
       {kProductName,
@@ -28,7 +32,7 @@ void AppDelegate::buildMainMenu() {
            {},
            {"Schowaj Halvaren Tessary", 'S', ctrl('h'), onWindow(&platform::Window::hide)},
            {},
-           {"Zakończ Halvaren Tessary", 'Z', ctrl('q'), [this] { quitAction(); }},
+           {"Zakończ Halvaren Tessary", 'Z', ours('q'), [this] { quitAction(); }},
        }},
       {"Edycja",
        'E',
@@ -45,7 +49,7 @@ void AppDelegate::buildMainMenu() {
        'O',
        {
            {"Minimalizuj", 'M', ctrl('m'), onWindow(&platform::Window::minimize)},
-           {"Zamknij", 'Z', ctrl('w'),
+           {"Zamknij", 'Z', ours('w'),
             [this] {
               if (window) windowShouldClose();
             }},

@@ -59,7 +59,10 @@ std::optional<Size> GtkDesktop::workArea() {
 std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
   accelerators_ = adopt(gtk_accel_group_new());
   GtkWidget* bar = gtk_menu_bar_new();
+  std::vector<Accelerator> beforePage;
   for (const auto& menu : menus_) {
+    for (const auto& entry : menu.entries)
+      if (entry.shortcut.beforePage) beforePage.push_back(acceleratorOf(entry.shortcut));
     GtkWidget* top = menuItem(menu.title, menu.mnemonic);
     GtkWidget* submenu = gtk_menu_new();
     gtk_menu_set_accel_group(GTK_MENU(submenu), accelerators_.get());
@@ -67,8 +70,9 @@ std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), submenu);
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
   }
-  auto window = std::make_unique<GtkMainWindow>(application_, options, bar, accelerators_.get(),
-                                                [this] { sandbox_.decide(); });
+  auto window =
+      std::make_unique<GtkMainWindow>(application_, options, bar, accelerators_.get(),
+                                      std::move(beforePage), [this] { sandbox_.decide(); });
   main_ = window->toplevel();
   // The engine's network process then starts beside the window's first frame, not after the
   // first page is asked for (measured in bench/results/2026-12-08-startup-sandbox.md).

@@ -19,6 +19,13 @@ GtkWidget* menuItem(const std::string& label, char mnemonic) {
   return gtk_menu_item_new_with_mnemonic(marked.c_str());
 }
 
+Accelerator acceleratorOf(const Shortcut& shortcut) {
+  const unsigned held = shortcut.modifiers;
+  return {gdk_unicode_to_keyval(static_cast<guint32>(shortcut.key)),
+          static_cast<GdkModifierType>((held & Shortcut::kControl ? GDK_CONTROL_MASK : 0) |
+                                       (held & Shortcut::kShift ? GDK_SHIFT_MASK : 0))};
+}
+
 void fillMenu(GtkMenuShell* shell, const std::vector<MenuEntry>& entries,
               GtkAccelGroup* accelerators) {
   using Action = std::function<void()>;
@@ -35,13 +42,9 @@ void fillMenu(GtkMenuShell* shell, const std::vector<MenuEntry>& entries,
           Boxed<Action>::box(entry.action), Boxed<Action>::destroyClosure, GConnectFlags(0));
     }
     if (accelerators && entry.shortcut.key) {
-      const unsigned held = entry.shortcut.modifiers;
-      const auto modifiers =
-          static_cast<GdkModifierType>((held & Shortcut::kControl ? GDK_CONTROL_MASK : 0) |
-                                       (held & Shortcut::kShift ? GDK_SHIFT_MASK : 0));
-      gtk_widget_add_accelerator(item, "activate", accelerators,
-                                 gdk_unicode_to_keyval(static_cast<guint32>(entry.shortcut.key)),
-                                 modifiers, GTK_ACCEL_VISIBLE);
+      const Accelerator keys = acceleratorOf(entry.shortcut);
+      gtk_widget_add_accelerator(item, "activate", accelerators, keys.key, keys.modifiers,
+                                 GTK_ACCEL_VISIBLE);
     }
     gtk_menu_shell_append(shell, item);
   }

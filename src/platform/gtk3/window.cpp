@@ -7,11 +7,12 @@ using namespace glib;
 
 GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& options,
                              GtkWidget* menuBar, GtkAccelGroup* accelerators,
-                             std::function<void()> beforeView)
+                             std::vector<Accelerator> beforePage, std::function<void()> beforeView)
     : window_(GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(application)))),
       menuBar_(menuBar),
       page_(GTK_BOX(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0))),
-      webView_(page_, options.background, std::move(beforeView)) {
+      webView_(page_, options.background, std::move(beforeView)),
+      beforePage_(std::move(beforePage)) {
   gtk_window_set_title(window_.get(), options.title.c_str());
   gtk_window_set_default_size(window_.get(), options.width, options.height);
   GdkGeometry hints{};
@@ -38,6 +39,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& o
   gtk_box_pack_start(GTK_BOX(box), GTK_WIDGET(page_), TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(window_.get()), box);
   signals_.connect(window_.get(), "delete-event", onDelete, this);
+  signals_.connect(window_.get(), "key-press-event", onKeyPress, this);
   gtk_widget_show_all(GTK_WIDGET(window_.get()));
 }
 
@@ -52,6 +54,26 @@ gboolean GtkMainWindow::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
   auto* self = static_cast<GtkMainWindow*>(data);
   // TRUE keeps the window: only the handler decides what closing means.
   return self->shouldClose_ ? !self->shouldClose_() : FALSE;
+}
+
+// GTK 3 activates a window's accelerators and mnemonics before the focused widget sees the key,
+// so a page's own editors would never get Ctrl+A, Ctrl+Z or Ctrl+M. The web view hands every
+// key to the page and, where the page leaves it, sends the same event back to the window once
+// more, marked to pass the view by: only then do the menus act on it.
+gboolean GtkMainWindow::onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data) {
+  auto* self = static_cast<GtkMainWindow*>(data);
+  const auto held =
+      static_cast<GdkModifierType>(event->state & gtk_accelerator_get_default_mod_mask());
+  const guint key = gdk_keyval_to_lower(event->keyval);
+  for (const auto& own : self->beforePage_)
+    if (own.key == key && own.modifiers == held) return FALSE;  // GTK's own order
+  auto* window = GTK_WINDOW(widget);
+  if (gtk_window_propagate_key_event(window, event)) return TRUE;
+  if (gtk_window_activate_key(window, event)) return TRUE;
+  // What GtkWindow's own handler would do last (focus keys), without handing the key to the
+  // view a second time: that would send it to the page again.
+  gtk_bindings_activate_event(G_OBJECT(widget), event);
+  return TRUE;
 }
 
 }  // namespace tessary::platform::gtk3

@@ -4,9 +4,11 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/glib/gobject_ptr.h"
+#include "platform/gtk3/menu.h"
 #include "platform/gtk3/web_view.h"
 
 namespace tessary::platform::gtk3 {
@@ -15,9 +17,11 @@ using namespace glib;
 
 class GtkMainWindow final : public Window {
  public:
-  // beforeView runs before the web view starts any process of the engine's.
+  // beforeView runs before the web view starts any process of the engine's. The page sees
+  // every key before the accelerators and mnemonics, but those of beforePage.
   GtkMainWindow(GtkApplication* application, const WindowOptions& options, GtkWidget* menuBar,
-                GtkAccelGroup* accelerators, std::function<void()> beforeView);
+                GtkAccelGroup* accelerators, std::vector<Accelerator> beforePage,
+                std::function<void()> beforeView);
   ~GtkMainWindow() override;
 
   void present() override { gtk_window_present(window_.get()); }
@@ -32,11 +36,13 @@ class GtkMainWindow final : public Window {
 
  private:
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
 
   GObjectPtr<GtkWindow> window_;
   GtkWidget* menuBar_;  // owned by the window; may be null
   GtkBox* page_;        // owned by the window
   GtkWebView webView_;
+  std::vector<Accelerator> beforePage_;
   std::function<bool()> shouldClose_;
   SignalConnections signals_;
 };
