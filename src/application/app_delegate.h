@@ -59,7 +59,7 @@ class AppDelegate final : public platform::ApplicationDelegate {
   void webContentCrashed();
   void runOpenPanel(const platform::FileRequest& request, platform::FileListCompletion done);
   void saveDownload(const std::string& suggestedName, std::shared_ptr<platform::Download> download);
-  void pageDropped(const std::vector<std::string>& dropped);
+  void pageDropped(const platform::Drop& drop);
 
   // Run-time state; public so that the tests can look at it.
   std::unique_ptr<platform::Window> window;

@@ -48,8 +48,19 @@ class Download {
 // With the file name the engine suggests.
 using DownloadHandler =
     std::function<void(const std::string& suggestedName, std::shared_ptr<Download> download)>;
-// What was dropped on the page (addresses, or text), before the engine acts on it.
-using DropHandler = std::function<void(const std::vector<std::string>& dropped)>;
+// A drop on the page, told when the user lets go and before the engine acts on it.
+struct Drop {
+  std::vector<std::string> dropped;  // addresses, or text
+  std::vector<std::string> files;    // the local files among the addresses, as paths
+  bool fromOtherProgram = false;     // not a drag that started in the page
+};
+using DropHandler = std::function<void(const Drop& drop)>;
+
+// How a page answers when asked to let the program close it.
+enum class LeaveAnswer {
+  Leave,   // it lets go: it held nothing, or the user chose to leave in its question
+  Asking,  // it asks the user first, in the view; a user who stays is not answered again
+};
 
 // The one web view of the program. It never opens a second: a page's requests for a new
 // window (a target-blank link, window.open) open nothing whatever the navigation policy says,
@@ -71,12 +82,18 @@ class WebView {
   // Without a handler no download is saved.
   virtual void setDownloadHandler(DownloadHandler handler) = 0;
   virtual void setDropHandler(DropHandler handler) = 0;
+  // Called from the drop handler: the page's drop event carries these files (name, size, type
+  // and contents, read from disk as the page reads them), as a browser gives them.
+  virtual void handDroppedFiles(const std::vector<std::string>& paths) = 0;
   // Called when the page's content process ended unexpectedly (a crash, the memory limit).
   virtual void setCrashHandler(std::function<void()> handler) = 0;
   // Called when the page last asked for has loaded (or failed to).
   virtual void setLoadHandler(std::function<void()> handler) = 0;
   // Loads the page last asked for again.
   virtual void reload() = 0;
+  // Runs the page's before-unload handlers, as closing a browser's tab does; while the page's
+  // question is open, asking again only answers Asking again.
+  virtual void askToLeave(std::function<void(LeaveAnswer)> answer) = 0;
 };
 
 }  // namespace tessary::platform

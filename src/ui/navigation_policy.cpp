@@ -34,9 +34,12 @@ bool AppDelegate::decidePolicyForNavigation(const std::optional<platform::Addres
   return allowNavigation(address);
 }
 
-void AppDelegate::pageDropped(const std::vector<std::string>& dropped) {
-  dropped_ = dropped;
+// Counted from the drop, however long the drag was held before it. Only a drop from another
+// program carries files: one that started in the page could name any file.
+void AppDelegate::pageDropped(const platform::Drop& drop) {
+  dropped_ = drop.dropped;
   droppedAt_ = system_.now();
+  if (drop.fromOtherProgram && !drop.files.empty()) webView->handDroppedFiles(drop.files);
 }
 
 // The panel needs no location, device, notification or clipboard of the desktop: whatever a

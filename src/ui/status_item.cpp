@@ -21,8 +21,16 @@ void AppDelegate::openInBrowser() {
   desktop_.openInBrowser(kPanelURL);
 }
 
+// A quit the user asks for lets the page keep unsaved work: its question is shown in the
+// window, and the program ends only when the user leaves.
 void AppDelegate::quitAction() {
-  desktop_.quit();
+  webView->askToLeave([this](platform::LeaveAnswer answer) {
+    if (answer == platform::LeaveAnswer::Asking) {
+      window->present();
+    } else {
+      desktop_.quit();
+    }
+  });
 }
 
 }  // namespace tessary

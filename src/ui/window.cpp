@@ -43,8 +43,7 @@ void AppDelegate::buildWindow() {
       [this](const std::string& name, std::shared_ptr<platform::Download> download) {
         saveDownload(name, std::move(download));
       });
-  webView->setDropHandler(
-      [this](const std::vector<std::string>& dropped) { pageDropped(dropped); });
+  webView->setDropHandler([this](const platform::Drop& drop) { pageDropped(drop); });
   webView->setFileRequestHandler(
       [this](const platform::FileRequest& request, platform::FileListCompletion done) {
         runOpenPanel(request, std::move(done));

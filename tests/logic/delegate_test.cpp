@@ -77,7 +77,9 @@ TEST(Window, EveryMenuEntryHasItsOwnKeysAndDoesItsOwnThing) {
   std::string effects;  // "label=what it did;" for each entry
   auto effect = [&](const platform::MenuEntry& e) {
     e.action();
-    effects += e.label + "=" + w.take().at(0) + ";";
+    std::string did;
+    for (const auto& line : w.take()) did += (did.empty() ? "" : ",") + line;
+    effects += e.label + (e.shortcut.beforePage ? "(before the page)=" : "=") + did + ";";
   };
   for (const auto& menu : w.fake.menus) {
     EXPECT_TRUE(hasOwnLetter(menu.title, menu.mnemonic, titles)) << menu.title;
@@ -94,11 +96,17 @@ TEST(Window, EveryMenuEntryHasItsOwnKeysAndDoesItsOwnThing) {
     EXPECT_EQ(e.shortcut.key, 0) << e.label;
     if (e.action) effect(e);
   }
-  EXPECT_EQ(effects,
-            "O aplikacji Halvaren Tessary=about;Schowaj Halvaren Tessary=hide;Zakończ Halvaren "
-            "Tessary=quit;Cofnij=edit 0;Ponów=edit 1;Wytnij=edit 2;Kopiuj=edit 3;Wklej=edit 4;"
-            "Zaznacz wszystko=edit 5;Minimalizuj=minimize;Zamknij=hide;Otwórz Tessary=present;"
-            "Panel w przeglądarce=browser http://127.0.0.1:8477/;Zakończ=quit;");
+  EXPECT_EQ(
+      effects,
+      "O aplikacji Halvaren Tessary=about;Schowaj Halvaren Tessary=hide;Zakończ Halvaren "
+      "Tessary(before the page)=ask to leave,quit;Cofnij=edit 0;Ponów=edit 1;Wytnij=edit 2;"
+      "Kopiuj=edit 3;Wklej=edit 4;Zaznacz wszystko=edit 5;Minimalizuj=minimize;Zamknij(before "
+      "the page)=hide;Otwórz Tessary=present;Panel w przeglądarce=browser "
+      "http://127.0.0.1:8477/;Zakończ=ask to leave,quit;");
+  // A page holding unsaved work asks first, in the window shown; the user may stay.
+  w.view().answer = platform::LeaveAnswer::Asking;
+  w.fake.status.entries.back().action();
+  EXPECT_EQ(w.take(), (Strings{"ask to leave", "present"}));
 }
 
 // Downloads ask one at a time; one that does not arrive whole, or still runs at quit, leaves
@@ -126,7 +134,12 @@ TEST(Window, DownloadsAskInTurnLeaveNothingPartialAndADropIsNotFollowed) {
 
   World p;
   p.launch(200);
-  p.view().dropped({"file:///dropped.txt", "https://example.com/"});
+  p.take();
+  // Only a drop from another program hands the page its files.
+  for (bool fromOtherProgram : {false, true})
+    p.view().dropped(
+        {{"file:///dropped.txt", "https://example.com/"}, {"/dropped.txt"}, fromOtherProgram});
+  EXPECT_EQ(p.take(), Strings{"hand /dropped.txt"});
   EXPECT_FALSE(p.view().allow(platform::addressOf("file:///dropped.txt")));
   p.fake.advance(2.1);
   EXPECT_TRUE(p.view().allow(platform::addressOf("file:///dropped.txt")));

@@ -47,7 +47,15 @@ struct FakeWindow final : platform::Window, platform::WebView {
   void setCrashHandler(std::function<void()> h) override { crashed = std::move(h); }
   void setDownloadHandler(platform::DownloadHandler h) override { saveAs = std::move(h); }
   void setDropHandler(platform::DropHandler h) override { dropped = std::move(h); }
+  void handDroppedFiles(const Strings& paths) override {
+    std::string line = "hand";
+    for (const auto& path : paths) line += " " + path;
+    log(line);
+  }
   void reload() override { log("reload"), post(loaded); }
+  void askToLeave(std::function<void(platform::LeaveAnswer)> a) override {
+    log("ask to leave"), a(answer);
+  }
 
   Transcript& log;
   std::function<void(std::function<void()>)> post;
@@ -56,6 +64,7 @@ struct FakeWindow final : platform::Window, platform::WebView {
   platform::DownloadHandler saveAs;
   platform::DropHandler dropped;
   bool holdScripts = false;
+  platform::LeaveAnswer answer = platform::LeaveAnswer::Leave;
   std::vector<std::function<void()>> scripts;
 };
 

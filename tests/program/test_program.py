@@ -10,7 +10,7 @@ from harness import (HERE, PROGRAM, TITLE, DragSource, ProgramTest, accessible, 
                      eventually, exit_status, nodes, pages_of, sh, status_area, symbolic_difference, window, windows, xdo)
 
 PANEL = """<!doctype html><title>Panel</title><style>body{margin:0} input,div{display:block;width:600px;height:80px}
-</style><input id=t><input id=f type=file><div id=d>drop zone</div><script>
+</style><input id=t><input id=f type=file><div id=d>drop zone</div><div id=c tabindex=0>canvas</div><script>
 const say = (what, value = '') => fetch('/' + what + '?' + encodeURIComponent(value));
 const get = (query) => Object.assign(document.body.appendChild(document.createElement('a')),
                                      {href: '/download?' + query, download: ''}).click();
@@ -19,7 +19,10 @@ f.onchange = () => say('chosen', [...f.files].map(x => x.name + ':' + x.size).jo
 let over = false;
 ondragover = () => over || (over = true, say('over'));
 d.ondragover = (e) => e.preventDefault();
-d.ondrop = (e) => { e.preventDefault(); say('dropped'); };
+d.ondrop = async (e) => { e.preventDefault(); say('dropped', e.clientX + (await Promise.all([...e.dataTransfer.files].map(
+  async (f) => `:${f.name}:${f.size}:${f.type}:${await f.text()}`))).join()); };
+c.onkeydown = (e) => e.ctrlKey && e.key.length === 1 && (e.preventDefault(), say('took', e.key));  // a flow editor's
+onbeforeunload = (e) => { if (t.value === 'unsaved') e.preventDefault(), navigator.sendBeacon('/asked-to-leave'); };
 onpagehide = () => navigator.sendBeacon('/left');
 const outcome = (f) => Promise.race([Promise.resolve().then(f).then((v) => v.state || v,
   (e) => e.name || 'geo' + e.code), new Promise((ok) => setTimeout(ok, 2000, 'unanswered'))]);
@@ -30,8 +33,10 @@ const ask = async () => say('asked', (await Promise.all([() => Notification.requ
   () => new Promise((ok) => { onpointerlockchange = () => ok('locked'); d.requestPointerLock(); }),
   () => navigator.requestMediaKeySystemAccess('org.w3.clearkey', [{initDataTypes: ['cenc']}])].map(outcome))).join());
 onkeydown = (e) => ({F2: () => say('files', f.files.length), F3: () => get('name=a.bin&size=300000'),
-                     F4: () => get('name=slow.bin&size=3000000&slow=0.5'), F6: ask})[e.key]?.();
-onload = () => { t.focus(); say('ready'); };</script>"""
+                     F4: () => get('name=slow.bin&size=3000000&slow=0.5'), F6: ask,
+                     F7: () => c.focus(), F8: () => t.focus()})[e.key]?.();
+onload = () => { t.focus(); say('ready', document.cookie.split('; ').sort().join());
+  document.cookie = 'script=1; max-age=864000', document.cookie = 'session=1', fetch('/cookie'); };</script>"""
 
 
 class RunningPanel(ProgramTest):
@@ -39,7 +44,9 @@ class RunningPanel(ProgramTest):
 
     def setUp(self):
         super().setUp()
-        self.status, self.panel = status_area(), self.user.serve(page=PANEL, status=404)
+        cookie = ("Set-Cookie", "server=1; Max-Age=864000")
+        self.status, self.panel = status_area(), self.user.serve(page=PANEL, status=404,
+                                                                 routes={"/cookie": lambda _: (204, b"", [cookie])})
         self.status.items.clear()
         self.app = self.user.start(PROGRAM, WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS="0")  # as the engine reads it
         self.window = window(TITLE)
@@ -62,7 +69,7 @@ class RunningPanel(ProgramTest):
     def start_again_shows_the_window(self):
         return exit_status(self.user.start(PROGRAM), 15) == 0 and window(TITLE, 5) == self.window
 
-    def test_keyboard_reaches_the_page_and_a_second_start_only_shows_the_window(self):
+    def test_keys_go_to_the_page_first_a_second_start_only_shows_the_window_and_cookies_outlive_a_quit(self):
         self.assertFalse(self.user.data.exists(), "no installation looked at")
         xdo("windowfocus", "--sync", self.window, "type", "--delay", 20, "hello")
         for keys, value in (("ctrl+a ctrl+c End ctrl+v", "hellohello"), ("ctrl+a ctrl+x", ""),
@@ -70,9 +77,13 @@ class RunningPanel(ProgramTest):
             self.keys(*keys.split())
             self.until(lambda: [r for r in self.panel.requests if "/value?" in r][-1:] ==
                        [f"GET /value?{value} engine"], 5, keys)
-        every = windows(TITLE, visible=False)
-        self.keys("ctrl+w")
+        # A canvas of the page's own takes every Ctrl key: the menus act on none of them but the program's own two.
+        every, typed = windows(TITLE, visible=False), len(self.panel.requests)
+        self.keys("F7", *"ctrl+a ctrl+c ctrl+x ctrl+v ctrl+z ctrl+shift+z ctrl+h ctrl+m ctrl+w".split())
         self.until(lambda: not windows(TITLE), 5)
+        self.assertEqual([r.split()[1] for r in self.panel.requests[typed:] if "/took?" in r],
+                         [f"/took?{k}" for k in "acxvzZhm"], "the page did not get each key, or got Ctrl+W")
+        self.assertNotIn("GET /value?hellohello engine", self.panel.requests[typed:], "a menu edited the page")
         headless = self.user.start(PROGRAM, DISPLAY="", WAYLAND_DISPLAY="")
         self.assertEqual(exit_status(headless, 10), 1)
         self.assertRegex(headless.log.read_text(), r"^halvaren-tessary: no graphical display.*xvfb-run")
@@ -80,7 +91,7 @@ class RunningPanel(ProgramTest):
                          f"halvaren-tessary {os.environ.get('TESSARY_VERSION')}\n")
         self.assertEqual(windows(TITLE), [], "asking for the version leaves the window alone")
         self.assertTrue(self.start_again_shows_the_window())
-        self.keys("ctrl+h")
+        self.keys("F8", "ctrl+h")  # the page leaves it
         self.until(lambda: not windows(TITLE), 5)
         self.assertTrue(self.start_again_shows_the_window())
         self.keys("F6")  # every permission the page asks for is refused at once, with no prompt
@@ -88,6 +99,16 @@ class RunningPanel(ProgramTest):
         self.assertRegex((asked or [""])[0], r"\?denied,geo1,NotAllowedError,(?!.*(granted|locked))")
         self.assertEqual(windows(TITLE, visible=False), every, "never a second window")
         self.assertEqual(self.seen("GET /"), 1, "never reloaded")
+        # Unsaved work: Ctrl+Q lets the page ask, and waits for the user; a logout does not wait.
+        xdo("windowfocus", "--sync", self.window, "key", "F8", "ctrl+a", "type", "unsaved")
+        self.keys("ctrl+q")
+        self.assertIsNone(exit_status(self.app, 3), "quit without asking")
+        self.assertEqual(self.seen("POST /asked-to-leave"), 1)
+        self.quit_promptly(self.app)
+        # A server's cookie and a script's come back; the session's does not.
+        self.app = self.user.start(PROGRAM)
+        self.assertTrue(self.reported("ready", "script%3D1%2Cserver%3D1"), self.panel.requests)
+        self.window = window(TITLE)
         self.keys("ctrl+q")
         self.assertEqual(exit_status(self.app, 10), 0, self.app.log.read_text())
 
@@ -123,22 +144,33 @@ class RunningPanel(ProgramTest):
         self.until(lambda: not windows("Wybierz nagranie sesji"), 5)
         self.keys("F2")
         self.assertTrue(self.reported("files", "1"), "cancelling keeps what was chosen")
+        # A quit from the status menu with unsaved work brings the hidden window back with the page's question.
+        xdo("windowfocus", "--sync", self.window, "key", "F8", "ctrl+a", "type", "unsaved")
+        close_request(self.window)
+        self.until(lambda: not windows(TITLE), 5)
         self.status.click("Zakończ")
+        self.assertEqual(window(TITLE, 5), self.window)
+        xdo("windowfocus", "--sync", self.window, "sleep", 0.5, "key", "Escape")  # stays
+        self.assertIsNone(exit_status(self.app, 1))
+        self.status.click("Zakończ")
+        xdo("sleep", 0.5, "windowfocus", "--sync", self.window, "key", "Return")  # leaves
         self.assertEqual(exit_status(self.app, 10), 0)
+        self.assertEqual(self.seen("POST /asked-to-leave"), 2)
 
     def test_drops_never_replace_the_page_and_downloads_ask_where_to_save(self):
         u = self.user
         source = DragSource(u.write("nagranie.txt", "recording"))
         self.addCleanup(source.close)
         self.assertTrue(window("drag source"))
-        for y in (220, 500):  # onto the page's drop zone, then beside it, as a hand moves: the page answers
+        for y, held in ((220, 0), (500, 4)):  # onto the page's drop zone, then beside it, held long: the page answers
             xdo("mousemove", 1520, 60, "mousedown", 1, "sleep", 0.2, "mousemove", 1500, 80, "sleep", 0.2,
                 *[a for x in (250, 270, 290, 300) for a in ("mousemove", "--window", self.window, x, y, "sleep", 0.3)],
-                "mouseup", 1, "sleep", 0.5)
-        # How far the drags got: begun on their side, over the page, into its zone; the page stays.
+                "sleep", held, "mouseup", 1, "sleep", 0.5)
+        # How far the drags got: begun on their side, over the page, into its zone with the file; the page stays.
         self.until(lambda: source.events == ["drag-begin", "drag-end"] * 2, 5, source.events)
         self.assertTrue(self.reported("over"), "the drags never reached the page")
-        self.assertTrue(self.reported("dropped"), "the page's drop zone did not get its drop")
+        self.assertTrue(self.reported("dropped", "300%3Anagranie.txt%3A9%3Atext%2Fplain%3Arecording"),
+                        "the page's drop zone did not get its file at the drop point")
         self.keys("F2")
         self.assertTrue(self.reported("files", "0"), "the page no longer answers")
         self.assertEqual((self.seen("GET /"), self.seen("POST /left")), (1, 0), "the page was replaced")
@@ -154,7 +186,7 @@ class RunningPanel(ProgramTest):
         a = saved / "a.bin"
         self.until(lambda: a.exists() and a.read_bytes() == bytes(i % 251 for i in range(300000)))
         self.keys("ctrl+q")  # during the slow one
-        self.assertEqual(exit_status(self.app, 10), 0)
+        self.assertEqual(exit_status(self.app, 10), 0, self.app.log.read_text())
         self.assertEqual(sorted(str(p.relative_to(u.home)) for p in u.home.rglob("*.bin*")), ["saved/a.bin"],
                          "a cancelled download, or one running at quit, leaves nothing")
         self.assertEqual(self.seen("GET /"), 1, "the panel stayed as it was")

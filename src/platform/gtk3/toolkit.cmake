@@ -4,6 +4,7 @@ set(TESSARY_TOOLKIT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/application.cpp
   ${CMAKE_CURRENT_LIST_DIR}/desktop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/downloads.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dropped_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/menu.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_focus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sandbox.cpp

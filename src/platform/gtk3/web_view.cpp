@@ -37,6 +37,19 @@ Permission kindOf(WebKitPermissionRequest* request) {
   return Permission::Other;
 }
 
+// The engine keeps local storage and IndexedDB in its folder for the program under the XDG
+// data folder by itself, but cookies only in memory unless told: kept beside the rest, they
+// outlive a quit as in a browser (session cookies still end with the program).
+void keepCookies(WebKitWebContext* context) {
+  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(context);
+  const char* base = webkit_website_data_manager_get_base_data_directory(data);
+  GCharPtr file(
+      base ? g_build_filename(base, "cookies.sqlite", nullptr)
+           : g_build_filename(g_get_user_data_dir(), g_get_prgname(), "cookies.sqlite", nullptr));
+  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(data),
+                                               file.get(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+}
+
 }  // namespace
 
 GtkWebView::GtkWebView(GtkBox* place, Color background, std::function<void()> beforeView)
@@ -52,6 +65,7 @@ WebKitWebView* GtkWebView::view() {
   if (view_) return view_.get();
   if (auto before = std::exchange(beforeView_, nullptr)) before();
   view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new())));
+  keepCookies(webkit_web_view_get_context(view_.get()));
   GdkRGBA color{background_.red, background_.green, background_.blue, background_.alpha};
   webkit_web_view_set_background_color(view_.get(), &color);
   // One local page needs no accelerated compositing; without it the process tree holds a
@@ -59,6 +73,8 @@ WebKitWebView* GtkWebView::view() {
   webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_.get()),
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   signals_.connect(view_.get(), "drag-data-received", onDragData, this);
+  signals_.connect(view_.get(), "drag-drop", onDrop, this);
+  droppedFiles_.emplace(view_.get());
   signals_.connect(view_.get(), "decide-policy", onDecidePolicy, this);
   signals_.connect(view_.get(), "create", onCreate, this);
   signals_.connect(view_.get(), "context-menu", onContextMenu, nullptr);
@@ -66,6 +82,8 @@ WebKitWebView* GtkWebView::view() {
   signals_.connect(view_.get(), "permission-request", onPermissionRequest, this);
   signals_.connect(view_.get(), "load-changed", onLoadChanged, this);
   signals_.connect(view_.get(), "web-process-terminated", onTerminated, this);
+  signals_.connect(view_.get(), "close", onClose, this);
+  signals_.connect(view_.get(), "script-dialog", onScriptDialog, this);
   signals_.connect(webkit_web_view_get_context(view_.get()), "download-started", onDownloadStarted,
                    this);
   keepPageFocused(view_.get());
@@ -114,6 +132,39 @@ void GtkWebView::reload() {
   if (!page_.empty()) startLoad(page_);
 }
 
+void GtkWebView::askToLeave(std::function<void(LeaveAnswer)> answer) {
+  leave_ = std::move(answer);
+  if (asking_) {
+    leave_(LeaveAnswer::Asking);
+    return;
+  }
+  // Emits close, at once where the page has no handler, once the page lets go.
+  webkit_web_view_try_close(view());
+}
+
+void GtkWebView::onClose(WebKitWebView*, gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  self->asking_ = false;
+  // A page's own window.close() is not the user leaving.
+  if (auto leave = std::exchange(self->leave_, nullptr)) leave(LeaveAnswer::Leave);
+}
+
+// The engine's question is its own dialog inside the view, in the user's language. While it is
+// open the page's process waits for it; a script sent now runs only after the page has
+// answered the close, so its end, with no close before it, means the user stayed.
+gboolean GtkWebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM ||
+      !self->leave_ || self->asking_)
+    return FALSE;
+  self->asking_ = true;
+  self->leave_(LeaveAnswer::Asking);
+  self->runScript("void 0", [self] {
+    if (self->asking_) self->asking_ = false, self->leave_ = nullptr;
+  });
+  return FALSE;
+}
+
 void GtkWebView::startLoad(const std::string& page) {
   page_ = page;
   awaited_ = Load::Asked;
@@ -130,17 +181,37 @@ void GtkWebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
   }
 }
 
-// Told before the engine acts on the drop: a drop that no part of the page takes makes the
-// engine open what was dropped in place of the page.
+// The drag's data arrives when the pointer first enters the view with it, long before the
+// drop, and again as it moves: what it carries is kept for the drop.
 void GtkWebView::onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
                             guint, gpointer self) {
-  std::vector<std::string> dropped;
+  Drop dragged;
   if (GStrvPtr uris{gtk_selection_data_get_uris(data)}) {
-    for (gchar** uri = uris.get(); *uri; ++uri) dropped.emplace_back(*uri);
+    for (gchar** uri = uris.get(); *uri; ++uri) {
+      dragged.dropped.emplace_back(*uri);
+      GCharPtr path(g_filename_from_uri(*uri, nullptr, nullptr));
+      if (path && g_file_test(path.get(), G_FILE_TEST_IS_REGULAR))
+        dragged.files.emplace_back(path.get());
+    }
   }
   GCharPtr text(reinterpret_cast<gchar*>(gtk_selection_data_get_text(data)));
-  if (text) dropped.emplace_back(g_strstrip(text.get()));
-  if (auto& handler = static_cast<GtkWebView*>(self)->dropped_) handler(dropped);
+  if (text) dragged.dropped.emplace_back(g_strstrip(text.get()));
+  static_cast<GtkWebView*>(self)->dragged_ = std::move(dragged);
+}
+
+// Before the engine's own handler, which delivers the drop to the page: a drop that no part of
+// the page takes makes the engine open what was dropped in place of the page.
+gboolean GtkWebView::onDrop(GtkWidget*, GdkDragContext* context, gint, gint, guint, gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  Drop drop = std::exchange(self->dragged_, {});
+  drop.fromOtherProgram = !gtk_drag_get_source_widget(context);
+  self->droppedFiles_->clear();
+  if (self->dropped_) self->dropped_(drop);
+  return FALSE;
+}
+
+void GtkWebView::handDroppedFiles(const std::vector<std::string>& paths) {
+  if (droppedFiles_) droppedFiles_->hand(paths);
 }
 
 void GtkWebView::onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {
@@ -212,6 +283,7 @@ gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkE
 gboolean GtkWebView::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
                                       gpointer data) {
   auto* self = static_cast<GtkWebView*>(data);
+  if (self->droppedFiles_->answer(request)) return TRUE;
   if (!self->fileRequests_) return FALSE;
   FileRequest params;
   // WebKitGTK does not tell whether the input accepts folders.

@@ -4,9 +4,11 @@
 
 #include <webkit2/webkit2.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/glib/gobject_ptr.h"
+#include "platform/gtk3/dropped_files.h"
 #include "platform/web_view.h"
 
 namespace tessary::platform::gtk3 {
@@ -31,9 +33,11 @@ class GtkWebView final : public WebView {
   void setPermissionPolicy(PermissionPolicy decide) override { permissions_ = std::move(decide); }
   void setDownloadHandler(DownloadHandler handler) override { saveAs_ = std::move(handler); }
   void setDropHandler(DropHandler handler) override { dropped_ = std::move(handler); }
+  void handDroppedFiles(const std::vector<std::string>& paths) override;
   void setCrashHandler(std::function<void()> handler) override { crashed_ = std::move(handler); }
   void setLoadHandler(std::function<void()> handler) override { loaded_ = std::move(handler); }
   void reload() override;
+  void askToLeave(std::function<void(LeaveAnswer)> answer) override;
   // Makes the view now, starting the engine's network process (see view()).
   void prepare() { view(); }
 
@@ -44,6 +48,7 @@ class GtkWebView final : public WebView {
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   static void onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
                          guint, gpointer self);
+  static gboolean onDrop(GtkWidget*, GdkDragContext* context, gint, gint, guint, gpointer self);
   static void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer self);
   static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request,
                                       gpointer self);
@@ -53,6 +58,8 @@ class GtkWebView final : public WebView {
   static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);
   static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
                                 WebKitHitTestResult*, gpointer);
+  static void onClose(WebKitWebView*, gpointer self);
+  static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
   static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
                                    gpointer self);
 
@@ -62,8 +69,14 @@ class GtkWebView final : public WebView {
   PermissionPolicy permissions_;
   DownloadHandler saveAs_;
   DropHandler dropped_;
+  // What the drag under way carries, from when its data arrived; told at the drop.
+  Drop dragged_;
+  std::optional<DroppedFiles> droppedFiles_;
   std::function<void()> crashed_;
   std::function<void()> loaded_;
+  // Who asked the page to let go, until it answers or the user stays.
+  std::function<void(LeaveAnswer)> leave_;
+  bool asking_ = false;
   GtkBox* place_;
   Color background_;
   std::function<void()> beforeView_;

@@ -1,0 +1,79 @@
+// The files of a drop from another program handed to the page (see dropped_files.h).
+#include "platform/gtk3/dropped_files.h"
+
+#include <memory>
+
+#include "platform/glib/gobject_ptr.h"
+
+namespace tessary::platform::gtk3 {
+
+namespace {
+
+// In the page's world, as the drop the page gets must be an event of its own world; defined
+// before any script of the page's, which can neither replace it nor learn from it more than
+// the drop itself tells.
+constexpr char kHand[] = "__halvarenTessaryDrop()";  // as the script below names it
+constexpr char kScript[] = R"js((() => {
+  let handed = null;  // the files handed over for the drop under way, once the input has them
+  // Called by the program only: a page's own call is no gesture, and its input opens nothing.
+  Object.defineProperty(window, '__halvarenTessaryDrop', {value: () => {
+    const input = document.createElement('input');
+    input.type = 'file';
+    input.multiple = true;
+    handed = new Promise((taken) => {
+      input.addEventListener('change', () => taken(input.files));
+    });
+    input.click();
+  }});
+  // A drag enters before the program hands anything over for its drop: what an earlier drop
+  // outside every drop zone was handed never goes with a later drag.
+  addEventListener('dragenter', () => { handed = null; }, true);
+  addEventListener('drop', (drop) => {
+    const files = handed;
+    handed = null;
+    if (!files || !drop.isTrusted || drop.dataTransfer.files.length) return;
+    drop.preventDefault();
+    drop.stopImmediatePropagation();
+    files.then((list) => {
+      const data = new DataTransfer();
+      for (const file of list) data.items.add(file);
+      const init = {bubbles: true, cancelable: true, composed: true, dataTransfer: data};
+      for (const key of ['screenX', 'screenY', 'clientX', 'clientY', 'ctrlKey', 'shiftKey',
+                         'altKey', 'metaKey', 'button', 'buttons'])
+        init[key] = drop[key];
+      drop.target.dispatchEvent(new DragEvent('drop', init));
+    });
+  }, true);
+})())js";
+
+}  // namespace
+
+DroppedFiles::DroppedFiles(WebKitWebView* view) : view_(view) {
+  auto script = std::unique_ptr<WebKitUserScript, decltype(&webkit_user_script_unref)>(
+      webkit_user_script_new(kScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr),
+      webkit_user_script_unref);
+  webkit_user_content_manager_add_script(webkit_web_view_get_user_content_manager(view),
+                                         script.get());
+}
+
+void DroppedFiles::hand(const std::vector<std::string>& paths) {
+  paths_ = paths;
+  if (paths_.empty()) return;
+  // Reaches the page before the drop, which the engine sends after this handler; the engine
+  // runs a script of the program's as the user's gesture, which a file input needs.
+  webkit_web_view_evaluate_javascript(view_, kHand, -1, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr);
+}
+
+bool DroppedFiles::answer(WebKitFileChooserRequest* request) {
+  if (paths_.empty()) return false;
+  std::vector<const char*> files;
+  for (const auto& path : paths_) files.push_back(path.c_str());
+  files.push_back(nullptr);
+  webkit_file_chooser_request_select_files(request, files.data());
+  paths_.clear();
+  return true;
+}
+
+}  // namespace tessary::platform::gtk3
