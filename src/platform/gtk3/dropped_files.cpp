@@ -35,13 +35,23 @@ constexpr char kScript[] = R"js((() => {
     drop.preventDefault();
     drop.stopImmediatePropagation();
     files.then((list) => {
-      const data = new DataTransfer();
-      for (const file of list) data.items.add(file);
-      const init = {bubbles: true, cancelable: true, composed: true, dataTransfer: data};
+      const carrying = (files) => {
+        const data = new DataTransfer();
+        for (const file of files) data.items.add(file);
+        return data;
+      };
+      const init = {bubbles: true, cancelable: true, composed: true, dataTransfer: carrying(list)};
       for (const key of ['screenX', 'screenY', 'clientX', 'clientY', 'ctrlKey', 'shiftKey',
                          'altKey', 'metaKey', 'button', 'buttons'])
         init[key] = drop[key];
-      drop.target.dispatchEvent(new DragEvent('drop', init));
+      const target = drop.target;
+      if (!target.dispatchEvent(new DragEvent('drop', init))) return;
+      // Left to the browser: a file input takes what is dropped on it.
+      if (target instanceof HTMLInputElement && target.type === 'file' && !target.disabled) {
+        target.files = carrying(target.multiple ? list : [...list].slice(0, 1)).files;
+        target.dispatchEvent(new Event('input', {bubbles: true, composed: true}));
+        target.dispatchEvent(new Event('change', {bubbles: true}));
+      }
     });
   }, true);
 })())js";
