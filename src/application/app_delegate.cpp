@@ -22,10 +22,11 @@ void AppDelegate::launchDecision(bool alive) {
     loadPanel();
     return;
   }
-  settleEndedWizard();
-  // A new version of the program installs its own code again before it starts it.
+  // A new version of the program installs its own code again before it starts it; no code is
+  // started while a setup run may be changing it.
+  const bool setupUnderWay = settleEndedWizard();
   const auto root = readyRoot(locations_.approotFile);
-  if (root && !installedCodeOutdated(locations_, *root)) {
+  if (!setupUnderWay && root && !installedCodeOutdated(locations_, *root)) {
     startBackend();
   } else {
     runSetup();

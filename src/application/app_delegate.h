@@ -40,7 +40,8 @@ class AppDelegate final : public platform::ApplicationDelegate {
   void configAlert(const std::string& title, const std::string& text);
 
   // First-run setup (setup/).
-  void runSetup();
+  // A lock already taken for the run may be handed over.
+  void runSetup(std::unique_ptr<platform::FolderLock> lock = nullptr);
   void launchBootstrap();
   void followWizard();
 
@@ -74,7 +75,8 @@ class AppDelegate final : public platform::ApplicationDelegate {
 
  private:
   void launchDecision(bool alive);
-  void settleEndedWizard();
+  // Whether a setup run holds its lock; one that ended while no program watched is settled.
+  bool settleEndedWizard();
   void installFailed(const std::vector<platform::CopyFailure>& failures);
   // Whether another recovery fits: fewer than limit earlier ones within window seconds.
   bool withinLimit(std::deque<double>& times, size_t limit, double window);
@@ -82,7 +84,10 @@ class AppDelegate final : public platform::ApplicationDelegate {
   // asks for one more try.
   void tryAgain();
   void pollTick();
-  void finishWizard(int status);
+  void beginRun();
+  void lookAtWizard();
+  void endRun(std::unique_ptr<platform::FolderLock> lock);
+  void finishWizard(std::optional<int> status);
 
   struct Transfer {
     std::string suggestedName;
@@ -101,7 +106,14 @@ class AppDelegate final : public platform::ApplicationDelegate {
   std::vector<std::string> dropped_;
   double droppedAt_ = -std::numeric_limits<double>::infinity();
   std::unique_ptr<SetupPage> setupPage_;
-  std::unique_ptr<platform::Timer> wizardWatch_;  // of a wizard this program did not start
+  // One setup run at a time, from any session: its lock, held by this program from the run's
+  // start until its wizard's keeper holds it.
+  std::unique_ptr<platform::FolderLock> setupLock_;
+  std::unique_ptr<platform::Timer> wizardWatch_;  // until the run's lock is free
+  bool ownRun_ = false;                           // the run watched is this program's
+  std::optional<std::string> followedLog_;        // the log of the run shown in the page
+  double waitingSince_ = 0, followingSince_ = 0;
+  bool toldLocked_ = false, toldLong_ = false;
   std::deque<double> contentCrashes_;
   std::deque<double> backendRestarts_;
   bool pageGaveUp_ = false;

@@ -57,13 +57,24 @@ struct CopyFailure {
 // it wrote is on disk when it returns. The entries it could not copy, none when all went well.
 std::vector<CopyFailure> copyTree(const std::string& from, const std::string& to);
 
-// A file through which a kept process (see SpawnOptions::statusFile) tells how it is.
-struct KeptStatus {
-  bool running = false;           // its keeper still holds the file
-  std::optional<int> exitStatus;  // once it ended: the status the keeper wrote, if it could
+// An exclusive lock on a folder, across processes and sessions, for one run of something
+// that must never run twice at once: tried, never waited for. A kept process given it (see
+// SpawnOptions::lock) holds it too, until it has recorded its end.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder);
+  bool taken() const { return static_cast<bool>(fd_); }
+  // Another process holds it.
+  bool held() const { return held_; }
+  int descriptor() const { return fd_.get(); }
+
+ private:
+  Fd fd_;
+  bool held_ = false;
 };
-// Nothing when there is no such file.
-std::optional<KeptStatus> readKeptStatus(const std::string& path);
+
+// Which file is at path (its device and inode), to tell it from one that replaced it.
+std::optional<std::string> fileIdentity(const std::string& path);
 
 // A file opened for appending; closed when destroyed.
 class AppendFile {

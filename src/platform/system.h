@@ -10,6 +10,8 @@
 
 namespace tessary::platform {
 
+class FolderLock;
+
 // A repeating timer; destroying it or calling invalidate() stops it for good.
 class Timer {
  public:
@@ -49,11 +51,13 @@ struct SpawnOptions {
   double stopGrace = 0;
   double stopStep = 0.1;
   std::string outputFile;
-  // The process goes on when this program ends, however it ends: a keeper process of its own
-  // waits for it, holds statusFile locked meanwhile and writes its exit status there at the
-  // end (see readKeptStatus). It runs in a session of its own. The start fails while
-  // another keeper holds the file.
+  // The process goes on when this program ends, however it ends: a keeper process of its own,
+  // in a session of its own, waits for it and writes its exit status ("N\n") over statusFile
+  // at the end. The process leads a group of its own that ends with its keeper: a keeper that
+  // is killed takes the process and everything it started with it.
   std::string statusFile;
+  // Held by the keeper too, until the group of a killed keeper has gone or the end is recorded.
+  const FolderLock* lock = nullptr;
   // Pipe output, on the main loop; all output is delivered before onExit.
   std::function<void(std::string_view bytes)> onOutput;
   // Exit status on the main loop (128 + signal number when a signal ended it); when set,
@@ -61,9 +65,13 @@ struct SpawnOptions {
   std::function<void(int status)> onExit;
 };
 
+// Where a kept process's start failed.
+enum class SpawnStep { Start, Directory, Execute };
+
 struct SpawnResult {
   std::unique_ptr<ChildProcess> child;  // absent when the start failed
-  std::string error;                    // the reason, for the user
+  std::string error;                    // the reason; for a kept process, the system's words
+  SpawnStep failedAt = SpawnStep::Start;
 };
 
 class System {

@@ -84,6 +84,10 @@ std::vector<platform::CopyFailure> installShippedTree(const Locations& l,
   return failures;
 }
 
+std::optional<std::string> installingStamp(const Locations& l) {
+  return readStamp(pendingStamp(l));
+}
+
 void recordInstalledStamp(const Locations& l) {
   if (const auto stamp = readStamp(pendingStamp(l))) {
     platform::replaceFile(l.installedStampFile, *stamp + "\n");
@@ -91,7 +95,7 @@ void recordInstalledStamp(const Locations& l) {
   }
 }
 
-void AppDelegate::runSetup() {
+void AppDelegate::runSetup(std::unique_ptr<platform::FolderLock> lock) {
   if (!locations_.bundledRoot ||
       !platform::exists(*locations_.bundledRoot + "/installer/bootstrap.sh")) {
     configAlert(kMissingCodeTitle, kMissingCodeText);
@@ -104,12 +108,16 @@ void AppDelegate::runSetup() {
     setupPage_->shown();
     webView->loadFile(*locations_.bundledSetupHTML, *locations_.resourceDir);
   }
-  // Never a second wizard over the same tree: one that runs already is followed instead.
-  if (const auto kept = platform::readKeptStatus(locations_.wizardStatusFile);
-      kept && kept->running) {
+  // Never a second run over the same tree: one under way, from any session, is followed.
+  if (!lock) lock = std::make_unique<platform::FolderLock>(locations_.appSupportDir);
+  if (lock->held()) {
+    ownRun_ = false;
+    followedLog_.reset();
     followWizard();
     return;
   }
+  setupLock_ = std::move(lock);
+  beginRun();
   // Read before the copy: a newer version that lands during it gets its own setup next time.
   auto failures = std::make_shared<std::vector<platform::CopyFailure>>();
   system_.runInBackground([locations = locations_, stamp = shippedStamp(locations_),
@@ -126,10 +134,12 @@ void AppDelegate::runSetup() {
 // The wizard does not run on a tree copied in part. Each entry that could not be written
 // goes into the setup log, which the page then shows, and the first of them into its message.
 void AppDelegate::installFailed(const std::vector<platform::CopyFailure>& failures) {
-  platform::createEmptyFile(locations_.setupLogFile);
   platform::AppendFile log(locations_.setupLogFile);
   for (const auto& failure : failures) log.write(copyFailureLine(failure.path, failure.reason));
   log.close();
+  // The record still says the run is on: the run's end, for a start that follows it, is a
+  // failure.
+  setupLock_.reset();
   setupPage_->end(failCall(copyFailure(failures.front().path, failures.front().reason,
                                        failures.size(), locations_.setupLogFile)));
 }

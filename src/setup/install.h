@@ -31,6 +31,9 @@ bool installedCodeOutdated(const Locations& locations, const std::string& codeRo
 std::vector<platform::CopyFailure> installShippedTree(const Locations& locations,
                                                       const std::optional<std::string>& stamp);
 
+// The stamp held back for the wizard of the tree copied last, until the wizard succeeds.
+std::optional<std::string> installingStamp(const Locations& locations);
+
 // The setup wizard succeeded: the installed code is the one whose stamp was held back.
 void recordInstalledStamp(const Locations& locations);
 

@@ -65,6 +65,10 @@ void SetupPage::end(std::string statement) {
   pump();
 }
 
+void SetupPage::note(const std::string& text) {
+  if (state_ == State::Ready) view_.runScript("wrLog(" + jsString(validUtf8(text)) + ")", [] {});
+}
+
 void SetupPage::rewind() {
   lines_ = LineSplitter();
   read_ = 0;

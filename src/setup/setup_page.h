@@ -42,6 +42,8 @@ class SetupPage {
   void follow();
   // The call that ends the run (wrDone, wrFail), after every line the log holds now.
   void end(std::string statement);
+  // A line of the program's own for a page that is shown, not from the log.
+  void note(const std::string& text);
 
  private:
   enum class State { Off, Loading, Ready };

@@ -14,6 +14,29 @@ inline std::string wizardStartFailure(const std::string& error) {
   return "Nie udało się uruchomić kreatora: " + error;
 }
 
+inline std::string cannotExecute(const std::string& program, const std::string& reason) {
+  return "nie można wykonać " + program + " (" + reason + ")";
+}
+
+inline std::string cannotEnterFolder(const std::string& folder, const std::string& reason) {
+  return "nie można wejść do katalogu " + folder + " (" + reason + ")";
+}
+
+// Told in the setup page, which goes on waiting.
+inline std::string dataFolderLocked(const std::string& folder) {
+  return "Folder " + folder +
+         " jest zablokowany przez inny program, więc kreator nie może ruszyć. Kreator zacznie "
+         "sam, gdy folder zostanie zwolniony; jeśli to nie nastąpi, zamknij ten program albo "
+         "wyloguj się i zaloguj ponownie.";
+}
+
+inline std::string wizardTakesTooLong(const std::string& setupLogFile) {
+  return "Kreator działa już ponad dwie godziny, dłużej niż powinien. Zajrzyj do dziennika: " +
+         setupLogFile +
+         ". Jeśli nic się w nim nie zmienia, zakończ proces kreatora (bootstrap.sh), potem "
+         "zamknij i otwórz aplikację.";
+}
+
 inline std::string wizardFailure(const std::string& setupLogFile) {
   return "Zajrzyj do dziennika: " + setupLogFile +
          ". Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) albo użyć "

@@ -1,5 +1,10 @@
-// The setup wizard: its process, its output into the log and the page, and its ending.
+// The setup wizard: its process, its output into the log and the page, and its ending. One
+// setup run at a time, from any session: a run holds the data folder's lock from its start
+// (before the log or the tree is touched) until its end is recorded in the status file, which
+// is never removed, only written over by the next run under the same lock. A start that finds
+// the lock held follows the run and reads its end from the status file as the owner does.
 #include "application/app_delegate.h"
+#include "backend/ready_root.h"
 #include "platform/files.h"
 #include "setup/install.h"
 #include "setup/setup_page.h"
@@ -10,55 +15,149 @@ namespace tessary {
 namespace {
 constexpr double kBackendStartDelay = 1.4;
 constexpr double kWizardCheckInterval = 0.5;
+// A run's owner records its start moments after taking the lock; a lock held longer without a
+// run recorded is some other program's.
+constexpr double kLockedNoteAfter = 10;
+// The wizard may download large models over a slow line: an hour or more is plausible, two
+// hours is not.
+constexpr double kLongWizard = 2 * 3600;
+constexpr char kRunning[] = "running ";
+
+// The status file: "running <the run's log>" from a run's start, its wizard's exit status
+// once the keeper recorded it; anything else is no run's.
+struct RunRecord {
+  std::optional<std::string> runningLog;
+  std::optional<int> exitStatus;
+};
+
+RunRecord readRunRecord(const std::string& path) {
+  RunRecord record;
+  const std::string text = platform::readUtf8File(path, 256).value_or("");
+  if (text.empty() || text.back() != '\n') return record;
+  const std::string line = text.substr(0, text.size() - 1);
+  if (line.rfind(kRunning, 0) == 0) {
+    record.runningLog = line.substr(sizeof kRunning - 1);
+  } else if (!line.empty() && line.size() <= 3 &&
+             line.find_first_not_of("0123456789") == std::string::npos) {
+    record.exitStatus = std::stoi(line);
+  }
+  return record;
+}
 }  // namespace
 
+// Under the run's lock, before anything else: a fresh log (a daemon of an earlier wizard
+// still holding the old one writes there, not here), and the record that this run is on.
+void AppDelegate::beginRun() {
+  platform::replaceFile(locations_.setupLogFile, "");
+  followedLog_ = platform::fileIdentity(locations_.setupLogFile);
+  platform::replaceFile(locations_.wizardStatusFile, kRunning + followedLog_.value_or("") + "\n");
+  ownRun_ = true;
+}
+
 void AppDelegate::launchBootstrap() {
-  platform::createEmptyFile(locations_.setupLogFile);
   platform::SpawnOptions options;
   options.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
                   locations_.installedRoot, locations_.bundledUVDir.value_or("")};
   options.workingDirectory = locations_.installedRoot;
   // The wizard writes straight into its log, out of reach of a terminal the program was
   // started from, and runs to its end when the program quits first: its keeper then records
-  // how it ended for the next start.
+  // how it ended for the next start, and holds the run's lock until it has.
   options.output = platform::Output::File;
   options.outputFile = locations_.setupLogFile;
   options.statusFile = locations_.wizardStatusFile;
-  options.onExit = [this](int status) { finishWizard(status); };
+  options.lock = setupLock_.get();
+  options.onExit = [this](int) { followWizard(); };
 
   auto launched = system_.spawn(std::move(options));
+  setupLock_.reset();
   if (!launched.child) {
-    setupPage_->end(failCall(wizardStartFailure(launched.error)));
+    const std::string& reason = launched.error;
+    setupPage_->end(failCall(wizardStartFailure(
+        launched.failedAt == platform::SpawnStep::Execute ? cannotExecute("/bin/bash", reason)
+        : launched.failedAt == platform::SpawnStep::Directory
+            ? cannotEnterFolder(locations_.installedRoot, reason)
+            : reason)));
     return;
   }
   setupProc = std::move(launched.child);
+  followingSince_ = system_.now();
   setupPage_->follow();
 }
 
-// A wizard that runs already (left by an earlier run of the program, or started by another):
-// its output is shown as it comes, and its end is taken as this program's own wizard's.
+// A run under way, this program's own or another's (an earlier run of the program's, another
+// session's, an older version's): followed until its lock is free.
 void AppDelegate::followWizard() {
-  setupPage_->follow();
-  wizardWatch_ = system_.startRepeating(kWizardCheckInterval, [this] {
-    const auto kept = platform::readKeptStatus(locations_.wizardStatusFile);
-    if (kept && kept->running) return;
-    wizardWatch_->invalidate();
-    finishWizard(kept && kept->exitStatus ? *kept->exitStatus : -1);
-  });
+  if (wizardWatch_) return;
+  waitingSince_ = system_.now();
+  toldLocked_ = toldLong_ = false;
+  wizardWatch_ = system_.startRepeating(kWizardCheckInterval, [this] { lookAtWizard(); });
+  lookAtWizard();
 }
 
-// A wizard that ended while no program watched it: a success is recorded as it would have
-// been, so that the start goes on to the backend.
-void AppDelegate::settleEndedWizard() {
-  const auto kept = platform::readKeptStatus(locations_.wizardStatusFile);
-  if (!kept || kept->running) return;
-  if (kept->exitStatus == 0 && platform::readUtf8File(locations_.approotFile))
+void AppDelegate::lookAtWizard() {
+  auto lock = std::make_unique<platform::FolderLock>(locations_.appSupportDir);
+  if (!lock->held()) {
+    wizardWatch_.reset();
+    endRun(std::move(lock));
+    return;
+  }
+  const double now = system_.now();
+  const auto record = readRunRecord(locations_.wizardStatusFile);
+  const bool running =
+      record.runningLog && *record.runningLog == platform::fileIdentity(locations_.setupLogFile);
+  if (!running) {
+    if (!toldLocked_ && now - waitingSince_ >= kLockedNoteAfter) {
+      toldLocked_ = true;
+      setupPage_->note(dataFolderLocked(locations_.appSupportDir));
+    }
+    return;
+  }
+  waitingSince_ = now;
+  if (followedLog_ != record.runningLog) {
+    followedLog_ = record.runningLog;
+    followingSince_ = now;
+    setupPage_->follow();
+  }
+  if (!toldLong_ && now - followingSince_ >= kLongWizard) {
+    toldLong_ = true;
+    setupPage_->note(wizardTakesTooLong(locations_.setupLogFile));
+  }
+}
+
+bool AppDelegate::settleEndedWizard() {
+  const platform::FolderLock lock(locations_.appSupportDir);
+  if (lock.held()) return true;
+  if (readRunRecord(locations_.wizardStatusFile).exitStatus == 0 &&
+      platform::readUtf8File(locations_.approotFile))
     recordInstalledStamp(locations_);
-  platform::removeFile(locations_.wizardStatusFile);
+  return false;
 }
 
-void AppDelegate::finishWizard(int status) {
-  platform::removeFile(locations_.wizardStatusFile);
+// The run's lock is free (and now held here): its end as its keeper recorded it.
+void AppDelegate::endRun(std::unique_ptr<platform::FolderLock> lock) {
+  const auto record = readRunRecord(locations_.wizardStatusFile);
+  const auto shipped = shippedStamp(locations_);
+  const auto ran = installingStamp(locations_);
+  const bool approot = platform::readUtf8File(locations_.approotFile).has_value();
+  if (record.exitStatus == 0 && approot) recordInstalledStamp(locations_);
+  if (!std::exchange(ownRun_, false)) {
+    // What a run of another's left is this version's only when it installed this version: an
+    // older version's wizard is followed to its end, then this version installs its own. A
+    // lock that no run held leaves the run to this program.
+    const auto root = readyRoot(locations_.approotFile);
+    const bool anotherVersion =
+        (shipped && ran && ran != shipped) ||
+        (record.exitStatus == 0 && root && installedCodeOutdated(locations_, *root));
+    if ((!record.runningLog && !record.exitStatus) || anotherVersion) {
+      runSetup(std::move(lock));
+      return;
+    }
+  }
+  lock.reset();
+  finishWizard(record.exitStatus);
+}
+
+void AppDelegate::finishWizard(std::optional<int> status) {
   if (status != 0) {
     setupPage_->end(failCall(wizardFailure(locations_.setupLogFile)));
     return;
@@ -68,7 +167,6 @@ void AppDelegate::finishWizard(int status) {
     setupPage_->end(failCall(wizardLeftNoApproot(locations_.approotFile, locations_.setupLogFile)));
     return;
   }
-  recordInstalledStamp(locations_);
   setupPage_->end("wrDone()");
   system_.postAfter(kBackendStartDelay, [this] { startBackend(); });
 }

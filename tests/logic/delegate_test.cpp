@@ -7,6 +7,8 @@
 #include "logic/fake_platform.h"
 
 #include "platform/webkit/address.h"
+#include "setup/js_string.h"
+#include "setup/setup_texts.h"
 
 namespace tessary {
 namespace {
@@ -22,7 +24,7 @@ const std::string kBackend =
     "guarded | pipe";
 const std::string kWizard = "spawn /bin/bash " + kData + "/app/installer/bootstrap.sh " + kData +
                             "/app ~/res/bin | in " + kData + "/app | kept, into " + kData +
-                            "/setup.log";
+                            "/setup.log | locked";
 const std::string kNoCode =
     "alert Brak dołączonego kodu|Ta wersja aplikacji nie zawiera dołączonego kodu. Użyj paczki "
     "zip i ./install.sh, albo zbuduj aplikację przez installer/build_app.sh.";
@@ -281,6 +283,60 @@ TEST(Setup, AfterTheWizardsSuccessTheBackendStarts1_4SecondsLaterOrSaysWhyNot) {
     if (row.root != "code" || row.backendFails) w.fake.advance(60);
     for (auto& line : w.take()) seen.push_back(line);
     EXPECT_EQ(seen, row.then);
+  }
+}
+
+// A setup run whose lock is held elsewhere (another session, an older version, a keeper killed,
+// some other program) is followed from its log's start to its end as recorded; then this
+// version installs its own where that run did not; a wait that lasts is told in the page.
+TEST(Setup, ARunHeldElsewhereIsFollowedToItsRecordedEndThenThisVersionsOwnRunIfNeeded) {
+  enum Held { ByRun, ByOther };
+  const struct {
+    Held held;
+    double wait;
+    std::string ran, recorded;  // the stamp the run installed, the end its keeper wrote
+    Strings then;
+  } rows[] = {
+      {ByRun,
+       7200,
+       "new",
+       "0\n",
+       {"wrLog(\"one\")", "wrLog(\"two\")", "long", "wrDone()", kBackend}},
+      {ByRun, 9, "new", "", {"wrLog(\"one\")", "wrLog(\"two\")", "failed"}},
+      {ByRun,
+       9,
+       "old",
+       "0\n",
+       {"wrLog(\"one\")", "wrLog(\"two\")", "load ~/res/setup.html in ~/res", kWizard}},
+      {ByOther, 10, "", "", {"locked", "load ~/res/setup.html in ~/res", kWizard}},
+  };
+  for (const auto& row : rows) {
+    World w;
+    w.shipBundle();
+    writeFile(*w.locations.bundledStamp, "new\n");
+    const auto& l = w.locations;
+    writeFile(l.setupLogFile, "one\n");
+    // An earlier run's record; a folder where none may be.
+    writeFile(row.held == ByRun ? l.wizardStatusFile : l.wizardStatusFile + "/x",
+              "running " + *platform::fileIdentity(l.setupLogFile) + "\n");
+    auto held = std::make_optional<platform::FolderLock>(l.appSupportDir);
+    w.launch(std::nullopt);
+    std::ofstream(l.setupLogFile, std::ios::app) << "two\n";
+    w.fake.advance(row.wait);
+    if (!row.ran.empty()) writeFile(l.installedStampFile + ".pending", row.ran + "\n");
+    if (!row.recorded.empty()) writeFile(l.wizardStatusFile, row.recorded), w.installCode();
+    held.reset();
+    w.fake.advance(2);
+    Strings seen = w.take();
+    seen.erase(seen.begin(), seen.begin() + 5);  // the interface and the setup page
+    for (auto& line : seen) {
+      if (line == "wrLog(" + jsString(wizardTakesTooLong(l.setupLogFile)) + ")") line = "long";
+      if (line == "wrLog(" + jsString(dataFolderLocked(l.appSupportDir)) + ")") line = "locked";
+      if (line == failCall(wizardFailure(l.setupLogFile))) line = "failed";
+    }
+    EXPECT_EQ(seen, row.then);
+    EXPECT_EQ(readFile(l.installedStampFile),
+              row.ran == "new" && row.recorded == "0\n" ? "new\n" : "");
   }
 }
 

@@ -160,7 +160,14 @@ struct Fake final : platform::Desktop, platform::System {
             (options.stoppedWithProgram ? " | guarded" : "");
     if (options.output == platform::Output::Pipe) line += " | pipe";
     if (!options.statusFile.empty()) line += " | kept, into " + options.outputFile;
+    if (options.lock && options.lock->taken()) line += " | locked";
     log(line);
+    if (!options.statusFile.empty()) {  // as the keeper records the end
+      options.onExit = [path = options.statusFile, exited = options.onExit](int status) {
+        writeFile(path, std::to_string(status) + "\n");
+        exited(status);
+      };
+    }
     spawns.push_back(std::move(options));
     if (spawnError) return {nullptr, *std::exchange(spawnError, std::nullopt)};
     return {std::make_unique<FakeChild>(log), ""};

@@ -445,6 +445,49 @@ echo done
         self.assertEqual((u.data / "setup.log").read_text(), "first\nafter the quit\ndone\n")
         self.quit_promptly(second, within=4.0)
 
+    def test_starts_in_two_sessions_share_one_wizard_and_an_upgrade_runs_its_own_after_the_old_one(self):
+        """Two sessions of one home start at the same instant: one wizard, every line in both pages, both done and on
+        the panel. A new version started while the old one's wizard runs on after its program quit follows it, then
+        installs and sets up its own code, and shows the panel on it."""
+        wizard = """v=$(cat "$1/version"); echo "start $v" >>~/wizards
+for i in $(seq 1 40); do echo "line $i"; sleep 0.05; done
+mkdir -p "$1/.venv/bin"
+printf '#!/bin/sh\nexec python3 -m http.server -b 127.0.0.1 8477 -d "%s/site"\n' "$1" >"$1/.venv/bin/tessary"
+chmod +x "$1/.venv/bin/tessary"
+echo "$1" >"$XDG_DATA_HOME/HalvarenTessary/approot"
+echo "end $v" >>~/wizards
+"""
+        lines = [f"line {i}" for i in range(1, 41)]
+        for case in "two sessions at once", "an upgrade during the old wizard":
+            with self.row(case) as u:
+                recorder, exes = u.serve(port=8478), {}
+                for version in "old", "new":
+                    exes[version] = u.program(version, wizard, RECORDER)
+                    share = u.home / version / "share/halvaren-tessary"
+                    u.write(share / "app-root.stamp", version + "\n")
+                    u.write(share / "app-root/version", version)
+                    u.write(share / "app-root/site/index.html",
+                            f"<script>onload = () => fetch('http://127.0.0.1:8478/shown?{version}')</script>")
+                if case == "two sessions at once":  # a session bus each, as two logins of one user have
+                    apps = [u.start("dbus-run-session", "--", exes["new"]) for _ in range(2)]
+                    runs = "start new\nend new\n"
+                else:
+                    old = u.start(exes["old"])
+                    self.until(lambda: "line 1" in recorder.page_calls("log"), 30, old.log.read_text())
+                    self.quit_promptly(old)
+                    apps, runs = [u.start(exes["new"])], "start old\nend old\nstart new\nend new\n"
+                shown = lambda: [r for r in recorder.requests if r.startswith("GET /shown")]  # noqa: E731
+                self.until(lambda: len(shown()) == len(apps), 60, "".join(a.log.read_text() for a in apps))
+                ended = [[value for page_, kind, value in recorder.calls if page_ == page and kind in ("log", "done")]
+                         for page in dict.fromkeys(page for page, kind, _ in recorder.calls if kind == "done")]
+                self.assertEqual(ended, [lines + [""]] * len(apps), "every line and the end in each page")
+                self.assertEqual(shown(), ["GET /shown?new engine"] * len(apps), "the panel, on the new code")
+                self.assertEqual((u.home / "wizards").read_text(), runs, "one wizard at a time, each once")
+                self.assertEqual((u.data / "setup.log").read_text(), "\n".join(lines) + "\n")
+                for app in apps:
+                    os.kill(int(sh("pgrep", "-P", app.pid, "-x", "halvaren-tessar").stdout or app.pid), signal.SIGTERM)
+                    self.assertEqual(exit_status(app, 10), 0)
+
     MISBEHAVING = [  # what the wizard does, its script, the log, the page's lines and its ending
         ("killed by a signal", "echo before\nkill -9 $$\n", b"before\n", ["before"], FAILED),
         ("10 MB, no line feed", "head -c 10485760 /dev/zero | tr '\\0' x\nexit 1\n", b"x" * (10 << 20), [], FAILED),
@@ -455,6 +498,8 @@ echo done
          "Nie udało się zapisać kodu aplikacji: {data}/app (Not a directory), błędów: 1. Zwolnij miejsce na dysku "
          "albo popraw uprawnienia, potem zamknij i otwórz aplikację. Zajrzyj do dziennika: {data}/setup.log."),
         ("a data folder whose name is not UTF-8", "echo bad\nexit 1\n", b"bad\n", ["bad"], FAILED),
+        ("a folder at setup.status", "echo ran\nexit 1\n", b"ran\n", ["ran"], FAILED),
+        ("its keeper killed", "echo $$ >~/wizard\necho on\nsleep 600 &\nsleep 600\n", b"on\n", ["on"], FAILED),
         ("quit from its terminal", "echo working\nsleep 2\ntouch ~/still-here\n", b"working\n", ["working"], None)]
 
     def test_misbehaving_wizards_end_in_the_page(self):
@@ -466,9 +511,16 @@ echo done
                     u.write(".local/share/HalvarenTessary", "a file")
                 if "UTF-8" in fault:
                     u.data = Path(os.fsdecode(bytes(u.home) + b"/dane\xff/HalvarenTessary"))
+                if "setup.status" in fault:
+                    (u.data / "setup.status/old").mkdir(parents=True)
                 terminal = ["script", "-qefc", f"exec {shlex.quote(str(exe))}", "/dev/null"] * ("terminal" in fault)
                 app = u.start(*terminal or [exe], XDG_DATA_HOME=u.data.parent)
                 calls = recorder.page_calls
+                if "keeper" in fault:  # the wizard and what it started go with it
+                    self.until(lambda: calls("log") == lines, 30)
+                    wizard = (u.home / "wizard").read_text().strip()
+                    os.kill(int(Path(f"/proc/{wizard}/stat").read_text().rsplit(")", 1)[1].split()[1]), signal.SIGKILL)
+                    self.until(lambda: not [p for p in sh("pgrep", "-g", wizard).stdout.split() if alive(p)], 3)
                 self.until(lambda: calls("fail" if ending else "log") and calls("log") == lines, 30)
                 if fault == "killed by a signal":  # a page loaded again gets the lines and the ending again
                     self.reload_page(app, recorder)

@@ -7,7 +7,7 @@
 #include <glib-unix.h>
 #include <glib.h>
 #include <signal.h>
-#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/handle.h"
+#include "platform/files.h"
 #include "platform/glib/environment.h"
 #include "platform/glib/gobject_ptr.h"
 #include "platform/glib/main_loop.h"
@@ -224,8 +225,11 @@ struct KeptLaunch {
   int output;
   int status;
   int report;  // where a failed start step and its errno go
+  int lock;    // -1: none
 };
 enum KeptStep { kFork, kDirectory, kExec };
+// How long the group of a killed keeper may take to go before its lock is let go anyway.
+constexpr long kKilledGroupWait = 2000;
 
 [[noreturn]] void reportFailure(int report, int step) {
   const int failure[2] = {step, errno};
@@ -233,22 +237,48 @@ enum KeptStep { kFork, kDirectory, kExec };
   ::_exit(127);
 }
 
+// Stands by the kept process's group with the keeper's lock until the keeper says the end is
+// recorded; a keeper that died without saying so has the whole group killed first, so that no
+// wizard of a dead keeper's runs on beside the next one.
+[[noreturn]] void guardKept(int lifeline, pid_t group) {
+  for (int fd : {0, 1, 2, 3, 4}) ::close(fd);
+  setSignals({SIGINT, SIGHUP, SIGTERM, SIGPIPE}, SIG_IGN);
+  char byte;
+  ssize_t n;
+  while ((n = ::read(lifeline, &byte, 1)) < 0 && errno == EINTR) {
+  }
+  if (n != 1) {
+    ::kill(-group, SIGKILL);
+    for (long waited = 0; waited < kKilledGroupWait && ::kill(-group, 0) == 0; waited += 10)
+      sleepMilliseconds(10);
+  }
+  ::_exit(0);
+}
+
 // The keeper: starts the process, waits for it and writes its exit status into the status
-// file it holds locked, whether this program is still there or not; then ends with it.
+// file, whether this program is still there or not; then ends with it.
 [[noreturn]] void keep(const KeptLaunch& l) {
   ::setsid();
-  // Into fixed places: 0 input, 1 and 2 output, 3 status, 4 report. Each is first moved above
-  // them all, so that no dup2 overwrites another's source.
-  const int from[] = {l.input >= 0 ? l.input : 0, l.output, l.output, l.status, l.report};
-  int moved[5];
-  for (int i = 0; i < 5; ++i) moved[i] = ::fcntl(from[i], F_DUPFD, 5);
-  for (int i = 0; i < 5; ++i) ::dup2(moved[i], i);
-  closeFrom(5);
-  ::fcntl(3, F_SETFD, FD_CLOEXEC);
-  ::fcntl(4, F_SETFD, FD_CLOEXEC);
+  // Into fixed places: 0 input, 1 and 2 output, 3 status, 4 report, 5 lock. Each is first
+  // moved above them all, so that no dup2 overwrites another's source.
+  const int from[] = {l.input >= 0 ? l.input : 0,     l.output, l.output, l.status, l.report,
+                      l.lock >= 0 ? l.lock : l.status};
+  int moved[6];
+  for (int i = 0; i < 6; ++i) moved[i] = ::fcntl(from[i], F_DUPFD, 6);
+  for (int i = 0; i < 6; ++i) ::dup2(moved[i], i);
+  closeFrom(6);
+  if (l.lock < 0) ::close(5);
+  for (int fd : {3, 4, 5}) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  int lifeline[2];
+  if (::pipe2(lifeline, O_CLOEXEC) != 0) reportFailure(4, kFork);
+  const pid_t keeper = ::getpid();
   const pid_t child = ::fork();
   if (child < 0) reportFailure(4, kFork);
   if (child == 0) {
+    ::setpgid(0, 0);
+    // Killed with the keeper, also before the guardian below is there.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != keeper) ::_exit(137);
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -257,7 +287,15 @@ enum KeptStep { kFork, kDirectory, kExec };
     ::execve(l.argv[0], const_cast<char* const*>(l.argv), const_cast<char* const*>(l.environment));
     reportFailure(4, kExec);
   }
-  // The report's last copy is the child's, closed by its exec: the program reads its end.
+  ::setpgid(child, child);  // whichever of the two comes first
+  const pid_t guardian = ::fork();
+  if (guardian == 0) {
+    ::close(lifeline[1]);
+    guardKept(lifeline[0], child);
+  }
+  ::close(lifeline[0]);
+  // The report's last copies are the child's, closed by its exec, and the guardian's, closed
+  // at once: the program reads its end.
   for (int fd : {0, 1, 2, 4}) ::close(fd);
   int waitStatus;
   while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
@@ -268,18 +306,26 @@ enum KeptStep { kFork, kDirectory, kExec };
   for (int rest = status, digits = status >= 100 ? 3 : status >= 10 ? 2 : 1; n < digits; ++n)
     text[digits - 1 - n] = static_cast<char>('0' + rest % 10), rest /= 10;
   text[n++] = '\n';
+  // Written over the start of what is there, then cut: no new block is needed on a full disk.
   [[maybe_unused]] ssize_t written = ::pwrite(3, text, static_cast<size_t>(n), 0);
+  [[maybe_unused]] int cut = ::ftruncate(3, n);
   ::fsync(3);
+  // The end is recorded: the guardian lets the group be and lets the lock go.
+  written = ::write(lifeline[1], "", 1);
+  ::close(lifeline[1]);
+  while (guardian > 0 && ::waitpid(guardian, &waitStatus, 0) < 0 && errno == EINTR) {
+  }
   ::_exit(status);
 }
 
-// Starts the keeper, and through it the process; its pid, or 0 with error set.
+// Starts the keeper, and through it the process; its pid, or 0 with error and step set.
 pid_t startKept(const SpawnOptions& options, const char* const* argv,
-                const char* const* environment, int input, int output, std::string& error) {
-  const Fd status(::open(options.statusFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (!status || ::flock(status.get(), LOCK_EX | LOCK_NB) != 0 ||
-      ::ftruncate(status.get(), 0) != 0) {
-    error = errno == EWOULDBLOCK ? "another one is running" : g_strerror(errno);
+                const char* const* environment, int input, int output, std::string& error,
+                SpawnStep& step) {
+  const Fd status(::open(options.statusFile.c_str(),
+                         O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+  if (!status) {
+    error = g_strerror(errno);
     return 0;
   }
   int fds[2];
@@ -296,7 +342,8 @@ pid_t startKept(const SpawnOptions& options, const char* const* argv,
       input,
       output,
       status.get(),
-      reportWrite.get()};
+      reportWrite.get(),
+      options.lock && options.lock->taken() ? options.lock->descriptor() : -1};
   const pid_t keeper = ::fork();
   if (keeper == 0) keep(launch);
   reportWrite.reset();
@@ -311,17 +358,10 @@ pid_t startKept(const SpawnOptions& options, const char* const* argv,
     while (::waitpid(keeper, &ignored, 0) < 0 && errno == EINTR) {
     }
   }
-  ::unlink(options.statusFile.c_str());  // a start that failed leaves nothing to look at later
-  // In GLib's words, as a failed g_spawn gives them.
-  const char* reason = g_strerror(failure[1]);
-  if (failure[0] == kDirectory) {
-    error =
-        std::string("Failed to change to directory “") + launch.directory + "” (" + reason + ")";
-  } else if (failure[0] == kExec) {
-    error = std::string("Failed to execute child process “") + argv[0] + "” (" + reason + ")";
-  } else {
-    error = std::string("Failed to fork (") + reason + ")";
-  }
+  error = g_strerror(failure[1]);
+  step = failure[0] == kDirectory ? SpawnStep::Directory
+         : failure[0] == kExec    ? SpawnStep::Execute
+                                  : SpawnStep::Start;
   return 0;
 }
 
@@ -353,8 +393,10 @@ SpawnResult spawnProcess(SpawnOptions options) {
   const bool kept = !options.statusFile.empty();
   if (kept) {
     std::string error;
-    pid = startKept(options, argv.data(), environment.get(), input.get(), output.get(), error);
-    if (!pid) return {nullptr, error};
+    SpawnStep step = SpawnStep::Start;
+    pid =
+        startKept(options, argv.data(), environment.get(), input.get(), output.get(), error, step);
+    if (!pid) return {nullptr, error, step};
   } else {
     GErrorPtr error;
     const auto flags = static_cast<GSpawnFlags>(

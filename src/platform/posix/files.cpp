@@ -260,21 +260,20 @@ std::vector<CopyFailure> copyTree(const std::string& from, const std::string& to
   return copy.failures;
 }
 
-std::optional<KeptStatus> readKeptStatus(const std::string& path) {
-  const Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!file) return std::nullopt;
-  KeptStatus status;
-  if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) {
-    status.running = errno == EWOULDBLOCK;
-    return status;
+FolderLock::FolderLock(const std::string& folder) {
+  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return;
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+    fd_ = std::move(fd);
+  } else {
+    held_ = errno == EWOULDBLOCK;
   }
-  char text[16] = {};
-  const ssize_t n = ::read(file.get(), text, sizeof text - 1);
-  char* end = nullptr;
-  const long value = n > 0 ? std::strtol(text, &end, 10) : -1;
-  if (n > 0 && end != text && *end == '\n' && value >= 0 && value <= 255)
-    status.exitStatus = static_cast<int>(value);
-  return status;
+}
+
+std::optional<std::string> fileIdentity(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 std::optional<std::string> executablePath() {
