@@ -32,8 +32,8 @@ void createEmptyFile(const std::string& path);
 void setMode(const std::string& path, unsigned mode);
 // Writes content to path+".new" and renames it over path (over whatever is there, a folder
 // included), so that a reader finds the old content or the new, never a part; both are on
-// disk when it returns. False when it could not.
-bool replaceFile(const std::string& path, std::string_view content);
+// disk when it returns. Nothing when it could, else the system's words for why not.
+std::optional<std::string> replaceFile(const std::string& path, std::string_view content);
 void renameFile(const std::string& from, const std::string& to);
 void removeFile(const std::string& path);
 // Removes whatever is at path, a folder with everything in it included; a link is removed,
@@ -43,8 +43,9 @@ void removeEntry(const std::string& path);
 // sorted; nothing when the tree cannot be read in full.
 std::optional<std::vector<std::string>> listFiles(const std::string& root);
 // Removes the file or link at root/relative, then the folders that leaves empty, never
-// anything outside root: a relative path that is absolute, holds "." or "..", or leads
-// through a link below root removes nothing. Root itself may be a link.
+// anything outside root: a relative path that is absolute, holds "." or ".." as a name, a byte
+// no file name can hold (NUL), or leads through a link below root removes nothing. Root itself
+// may be a link.
 void removeInside(const std::string& root, std::string_view relative);
 
 struct CopyFailure {
@@ -64,6 +65,24 @@ struct KeptStatus {
 };
 // Nothing when there is no such file.
 std::optional<KeptStatus> readKeptStatus(const std::string& path);
+
+// A file whose room on disk is taken when it is made, so that that much can still be written
+// once the disk has filled meanwhile. It replaces path when committed, as replaceFile does;
+// dropped uncommitted, it leaves nothing.
+class ReservedFile {
+ public:
+  ReservedFile(const std::string& path, size_t room);
+  ~ReservedFile();
+  ReservedFile(const ReservedFile&) = delete;
+  ReservedFile& operator=(const ReservedFile&) = delete;
+  void write(std::string_view bytes);
+  void commit();
+
+ private:
+  const std::string path_;
+  Fd fd_;
+  uint64_t size_ = 0;
+};
 
 // A file opened for appending; closed when destroyed.
 class AppendFile {

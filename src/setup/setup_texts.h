@@ -24,6 +24,13 @@ inline std::string copyFailureLine(const std::string& path, const std::string& r
   return "Nie można zapisać " + path + ": " + reason + "\n";
 }
 
+inline std::string copyFailuresNotListed(size_t count) {
+  return "Pozostałe wpisy, których nie można zapisać: " + std::to_string(count) + "\n";
+}
+
+// Why the shipped tree failed as a whole, where the system gives no words for it.
+inline constexpr char kUnreadableTree[] = "nie można go odczytać w całości";
+
 inline std::string copyFailure(const std::string& path, const std::string& reason, size_t count,
                                const std::string& setupLogFile) {
   return "Nie udało się zapisać kodu aplikacji: " + path + " (" + reason +

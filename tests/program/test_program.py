@@ -418,7 +418,7 @@ echo done
         ("ends well without recording the code", "echo done\n", b"done\n", ["done"],
          "Kreator zakończył się bez zapisania pliku {data}/approot. Zajrzyj do dziennika: {data}/setup.log."),
         ("the data folder cannot be made", "echo never\n", b"", [],
-         "Nie udało się zapisać kodu aplikacji: {data}/app (Not a directory), błędów: 1. Zwolnij miejsce na dysku "
+         "Nie udało się zapisać kodu aplikacji: {data}/app (Not a directory), błędów: 2. Zwolnij miejsce na dysku "
          "albo popraw uprawnienia, potem zamknij i otwórz aplikację. Zajrzyj do dziennika: {data}/setup.log."),
         ("a data folder whose name is not UTF-8", "echo bad\nexit 1\n", b"bad\n", ["bad"], FAILED),
         ("quit from its terminal", "echo working\nsleep 2\ntouch ~/still-here\n", b"working\n", ["working"], None)]

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -107,20 +108,57 @@ void setMode(const std::string& path, unsigned mode) {
   ::chmod(path.c_str(), mode);
 }
 
-bool replaceFile(const std::string& path, std::string_view content) {
+namespace {
+
+// A fresh file at path+".new", never a link left there written through.
+Fd createTemporary(const std::string& path) {
   const std::string temporary = path + ".new";
-  removeEntry(temporary);  // a link left there is not written through
-  bool written;
-  {
-    const Fd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    written = writeAll(file.get(), content) && ::fsync(file.get()) == 0;
-  }
+  removeEntry(temporary);
+  return Fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+}
+
+// The file written at path+".new" takes path's place, unless error (an errno) says the writing
+// failed; nothing when it did.
+std::optional<std::string> moveTemporaryIn(const std::string& path, Fd file, int error) {
+  const std::string temporary = path + ".new";
+  if (!error && ::fsync(file.get()) != 0) error = errno;
+  file.reset();
   // A folder in the way would refuse the rename for good.
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) removeEntry(path);
-  if (written && ::rename(temporary.c_str(), path.c_str()) == 0 && syncFolderOf(path)) return true;
+  if (!error && (::rename(temporary.c_str(), path.c_str()) != 0 || !syncFolderOf(path)))
+    error = errno;
+  if (!error) return std::nullopt;
   ::unlink(temporary.c_str());
-  return false;
+  return std::strerror(error);
+}
+
+}  // namespace
+
+std::optional<std::string> replaceFile(const std::string& path, std::string_view content) {
+  Fd file = createTemporary(path);
+  if (!file) return std::strerror(errno);
+  const int error = writeAll(file.get(), content) ? 0 : errno;
+  return moveTemporaryIn(path, std::move(file), error);
+}
+
+ReservedFile::ReservedFile(const std::string& path, size_t room)
+    : path_(path), fd_(createTemporary(path)) {
+  if (fd_) ::posix_fallocate(fd_.get(), 0, static_cast<off_t>(room));
+}
+
+ReservedFile::~ReservedFile() {
+  if (fd_) ::unlink((path_ + ".new").c_str());
+}
+
+void ReservedFile::write(std::string_view bytes) {
+  if (writeAll(fd_.get(), bytes)) size_ += bytes.size();
+}
+
+void ReservedFile::commit() {
+  if (!fd_) return;
+  const int error = ::ftruncate(fd_.get(), static_cast<off_t>(size_)) == 0 ? 0 : errno;
+  moveTemporaryIn(path_, std::move(fd_), error);
 }
 
 void renameFile(const std::string& from, const std::string& to) {
@@ -154,7 +192,10 @@ void removeInside(const std::string& root, std::string_view relative) {
   for (size_t start = 0; start <= relative.size();) {
     const size_t end = std::min(relative.find('/', start), relative.size());
     names.emplace_back(relative.substr(start, end - start));
-    if (names.back().empty() || names.back() == "." || names.back() == "..") return;
+    // Whole names only: the kernel reads "..\0" as "..", so a name holding a NUL is refused.
+    if (names.back().empty() || names.back() == "." || names.back() == ".." ||
+        names.back().find('\0') != std::string::npos)
+      return;
     start = end + 1;
   }
   // Each folder below root is opened without following a link, so nothing outside is reached.
