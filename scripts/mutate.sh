@@ -98,9 +98,20 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/glib/process.cpp | a wizard killed by a signal taken as a success
 -   if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
 +   if (WIFSIGNALED(waitStatus)) return 0;
-@ src/platform/gtk3/desktop.cpp | a logout waiting for the alert's OK
--   if (modal_) gtk_dialog_response(modal_, GTK_RESPONSE_DELETE_EVENT);
-+   (void)modal_;
+@ src/platform/gtk3/desktop.cpp | alerts in loops of their own, a logout answering only the last
+-   gtk_widget_show(dialog);
+- }
+- 
+- void GtkDesktop::closeAlerts() {
+-   for (GtkWidget* dialog : std::exchange(alerts_, {})) gtk_widget_destroy(dialog);
++   gtk_dialog_run(GTK_DIALOG(dialog));
++ }
++ 
++ void GtkDesktop::closeAlerts() {
++   if (!alerts_.empty()) gtk_widget_destroy(alerts_.back());
+@ src/ui/window.cpp | a try again starting a backend beside a panel that answers
+-       if (alive) {
++       if (alive && false) {
 @ src/application/app_delegate.cpp | an upgrade's stamp ignored
 -   if (root && !installedCodeOutdated(locations_, *root)) {
 +   if (root) {
