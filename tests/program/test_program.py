@@ -529,6 +529,13 @@ class Sandbox(ProgramTest):
                     app = u.start("unshare", "--mount", "--propagation", "private", "sh", "-c",
                                   f"mount --bind {u.home}/hangs /usr/bin/bwrap && exec {exe}")
                     self.assertTrue(window(TITLE, 5), app.log.read_text())
+                    first = ["taskset", "-c", "0", "chrt", "-f", "1"]  # on one core the trial begins after the end
+                    for _ in range(10):  # starts that end at once, with no display or handing over, end in time
+                        for display, status in ("", 1), (os.environ["DISPLAY"], 0):
+                            began, early = time.monotonic(), u.start("nsenter", "-t", app.pid, "-m", "--", *first, exe,
+                                                                     DISPLAY=display)
+                            self.assertEqual(exit_status(early, 5), status, early.log.read_text())
+                            self.assertLess(time.monotonic() - began, 1.0)
                 else:  # the maps are written from outside, then the namespace's root limits it and becomes nobody
                     app = u.start("unshare", "--user", "sh", "-c", "until [ -e ~/mapped ]; do sleep 0.01; done; exec "
                                   f"sh -c 'echo 0 >/proc/sys/user/max_user_namespaces; exec {shlex.join(nobody)} {exe}'",
