@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "platform/files.h"
 #include "setup/js_string.h"
+#include "setup/setup_texts.h"
 
 namespace tessary {
 
@@ -66,15 +67,19 @@ void SetupPage::end(std::string statement) {
 }
 
 void SetupPage::rewind() {
-  lines_ = LineSplitter();
+  lines_ = LineSplitter(kLongestPageLine);
   read_ = 0;
   endingGiven_ = false;
 }
 
-void SetupPage::addLine(std::string& literals, size_t& count, std::string_view line) {
-  if (!isValidUtf8(line)) return;
+void SetupPage::addLine(std::string& literals, size_t& count, std::string_view line,
+                        uint64_t length) {
+  // A cut may fall inside a character: up to three bytes of it go.
+  const size_t keep = line.size() < length ? 3 : 0;
+  for (size_t drop = 0; !isValidUtf8(line); line.remove_suffix(1))
+    if (drop++ == keep) return;
   if (count++) literals += ',';
-  appendJsString(literals, line);
+  appendJsString(literals, line.size() < length ? std::string(line) + cutLineNote(length) : line);
 }
 
 void SetupPage::pump() {
@@ -87,7 +92,9 @@ void SetupPage::pump() {
     const size_t want = std::min<uint64_t>(kReadChunk, until - read_);
     const std::string chunk = platform::readFileRange(logFile_, read_, want);
     read_ += chunk.size();
-    lines_.feed(chunk, [&](std::string_view line) { addLine(literals, count, line); });
+    lines_.feed(chunk, [&](std::string_view line, uint64_t length) {
+      addLine(literals, count, line, length);
+    });
     if (chunk.size() < want) {
       if (!tail_) endsAt_ = read_;  // a log cut short gives what it has
       break;

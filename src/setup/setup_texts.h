@@ -1,6 +1,7 @@
 // What the first run says to the user and to the setup page.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tessary {
@@ -18,6 +19,11 @@ inline std::string wizardFailure(const std::string& setupLogFile) {
   return "Zajrzyj do dziennika: " + setupLogFile +
          ". Możesz też uruchomić kreator ponownie (zamknij i otwórz aplikację) albo użyć "
          "./install.sh z paczki.";
+}
+
+// After the head of a line too long for the setup page.
+inline std::string cutLineNote(uint64_t length) {
+  return " … (wiersz skrócony, bajtów: " + std::to_string(length) + "; cały jest w dzienniku)";
 }
 
 inline std::string copyFailureLine(const std::string& path, const std::string& reason) {

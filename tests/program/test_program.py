@@ -338,8 +338,9 @@ class Wizard(ProgramTest):
 
     def test_every_line_reaches_the_log_byte_for_byte_and_the_page_in_order(self):
         u = self.user
-        # Escapes for the engine to read, 1000 numbered lines (one not UTF-8, one with a NUL, one longer than
-        # a pipe holds), a flood far beyond what may wait for the page, a last line without a line feed, a failure.
+        # Escapes for the engine to read, 1000 numbered lines (one not UTF-8, one with a NUL, two too long for the
+        # page: 200 kB, and 30 MB of a progress bar's carriage returns), a flood far beyond what may wait for the
+        # page, a last line without a line feed, a failure.
         escapes = ["quote \" backslash \\ solidus / </script>", "tab\there, bell\a and escape \x1b[0m",
                    "\u2028 and \u2029 zażółć \U0001F600", "'single' `back` $(dollar)", ""]
         exe, recorder = self.first_run(u, "echo err >&2\nprintf '%s\\n' " + " ".join(map(shlex.quote, escapes)) +
@@ -347,7 +348,8 @@ class Wizard(ProgramTest):
         u.write("prefix/share/halvaren-tessary/app-root/installer/lines.py", """import sys
 for i in range(1, 1000):
     sys.stdout.buffer.write(b'\\xff\\xfe bad\\n' if i == 500 else b'nul \\0\\n' if i == 600 else b'y' * 200000 + b'\\n'
-                            if i == 700 else (f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())
+                            if i == 700 else b'\\r' * (30 << 20) + b'\\n' if i == 800 else
+                            (f'w {i} \\u0142\\r\\n' if i % 7 == 0 else f'w {i}\\n').encode())
 for i in range(1, FLOOD + 1):
     sys.stdout.buffer.write(b'%09d %s\\n' % (i, b'x' * 90))
 sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
@@ -359,8 +361,11 @@ sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
         u.write(old / ".venv/bin/tessary", "made by the wizard")
         printed = [line.encode() for line in ["err", *escapes]] + [
             b"\xff\xfe bad" if i == 500 else b"nul \0" if i == 600 else b"y" * 200000 if i == 700 else
-            (f"w {i} ł\r" if i % 7 == 0 else f"w {i}").encode() for i in range(1, 1000)]
-        lines = [line.decode() for line in printed if line != b"\xff\xfe bad"]  # the last fragment: log only
+            b"\r" * (30 << 20) if i == 800 else (f"w {i} ł\r" if i % 7 == 0 else f"w {i}").encode()
+            for i in range(1, 1000)]
+        cut = lambda line: f"{line[:65536].decode()} … (wiersz skrócony, bajtów: {len(line)}; cały jest w dzienniku)"  # noqa
+        lines = [cut(line) if len(line) > 65536 else line.decode() for line in printed
+                 if line != b"\xff\xfe bad"]  # the last fragment: log only
         printed += [b"%09d %s" % (i, b"x" * 90) for i in range(1, FLOOD + 1)]
         app, memory = u.start(exe), []
         self.until(lambda: recorder.calls, 30, app.log.read_text())
