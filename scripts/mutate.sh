@@ -127,6 +127,12 @@ read -r -d '' faults <<'TABLE' || true
 @ src/setup/setup_page.cpp | the whole log given to the page at once
 -   while (read_ < until && literals.size() < kSetupPageBacklog) {
 +   while (read_ < until) {
+@ src/setup/setup_page.cpp | a log cut short read on past its new end
+-   if (tail_ && log_.size() < read_) rewind();
++   (void)0;
+@ src/setup/setup_page.cpp | the log read by its name, not the file the wizard writes into
+-     const std::string chunk = log_.read(read_, want);
++     const std::string chunk = platform::FollowedFile(logFile_).read(read_, want);
 @ src/setup/setup_page.cpp | a reloaded page not given the ending again
 -   endingGiven_ = false;
 +   (void)0;

@@ -16,10 +16,6 @@ inline constexpr size_t kMaxTextFile = 1 << 20;
 
 // The whole file, when it is a regular file of at most limit bytes and valid UTF-8.
 std::optional<std::string> readUtf8File(const std::string& path, size_t limit = kMaxTextFile);
-// Up to size bytes of the file from offset; fewer at its end, none when it cannot be read.
-std::string readFileRange(const std::string& path, uint64_t offset, size_t size);
-// The size of the file; 0 when there is none.
-uint64_t fileSize(const std::string& path);
 // An entry of any kind, following links (a dangling link is absent).
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
@@ -82,6 +78,21 @@ class ReservedFile {
   const std::string path_;
   Fd fd_;
   uint64_t size_ = 0;
+};
+
+// A file held open for reading: followed through a rename or removal of its name, as a
+// process that writes into it is.
+class FollowedFile {
+ public:
+  FollowedFile() = default;
+  explicit FollowedFile(const std::string& path);
+  // Up to size bytes from offset; fewer at its end, none when it cannot be read.
+  std::string read(uint64_t offset, size_t size) const;
+  // 0 when there is no file.
+  uint64_t size() const;
+
+ private:
+  Fd fd_;
 };
 
 // A file opened for appending; closed when destroyed.

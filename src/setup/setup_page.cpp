@@ -53,6 +53,7 @@ void SetupPage::left() {
 }
 
 void SetupPage::follow() {
+  log_ = platform::FollowedFile(logFile_);
   rewind();
   tail_ = system_.startRepeating(kSetupLogInterval, [this] { pump(); });
   pump();
@@ -60,9 +61,10 @@ void SetupPage::follow() {
 
 void SetupPage::end(std::string statement) {
   if (state_ == State::Off) return;
+  if (!tail_) log_ = platform::FollowedFile(logFile_);  // a run that ends without a wizard
   tail_.reset();
   ending_ = std::move(statement);
-  endsAt_ = platform::fileSize(logFile_);
+  endsAt_ = log_.size();
   pump();
 }
 
@@ -84,13 +86,16 @@ void SetupPage::addLine(std::string& literals, size_t& count, std::string_view l
 
 void SetupPage::pump() {
   if (state_ != State::Ready || busy_) return;
+  // A log cut short while the wizard writes into it: read again from its start, where what
+  // the wizard writes now follows what is left.
+  if (tail_ && log_.size() < read_) rewind();
   // Up to where the log is read: all of it while the wizard runs, what it held at the end after.
   const uint64_t until = tail_ ? UINT64_MAX : ending_ ? endsAt_ : 0;
   std::string literals;
   size_t count = 0;
   while (read_ < until && literals.size() < kSetupPageBacklog) {
     const size_t want = std::min<uint64_t>(kReadChunk, until - read_);
-    const std::string chunk = platform::readFileRange(logFile_, read_, want);
+    const std::string chunk = log_.read(read_, want);
     read_ += chunk.size();
     lines_.feed(chunk, [&](std::string_view line, uint64_t length) {
       addLine(literals, count, line, length);

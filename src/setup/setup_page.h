@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
 #include "platform/system.h"
 #include "platform/web_view.h"
 #include "setup/line_splitter.h"
@@ -63,6 +64,9 @@ class SetupPage {
   uint64_t generation_ = 0;  // of the page load, so that a dead page's answer is ignored
   bool busy_ = false;        // the page is running a script
 
+  // The log the wizard writes into, held from when it is followed: the page reads on in it
+  // whatever happens to its name.
+  platform::FollowedFile log_;
   std::unique_ptr<platform::Timer> tail_;  // while there is more of the log to come
   LineSplitter lines_{kLongestPageLine};
   uint64_t read_ = 0;  // bytes of the log read so far

@@ -433,6 +433,9 @@ echo done
          "Nie udało się zapisać kodu aplikacji: {data}/app (Not a directory), błędów: 2. Zwolnij miejsce na dysku "
          "albo popraw uprawnienia, potem zamknij i otwórz aplikację. Zajrzyj do dziennika: {data}/setup.log."),
         ("a data folder whose name is not UTF-8", "echo bad\nexit 1\n", b"bad\n", ["bad"], FAILED),
+        ("has its log cut and replaced", "echo before\nsleep 1.5\nlog=$XDG_DATA_HOME/HalvarenTessary/setup.log\n"
+         ": >$log\necho cut\nsleep 0.5\necho new >~/new\nmv ~/new $log\necho moved\nsleep 0.5\nexit 1\n", b"new\n",
+         ["before", "cut", "moved"], FAILED),
         ("quit from its terminal", "echo working\nsleep 2\ntouch ~/still-here\n", b"working\n", ["working"], None)]
 
     def test_misbehaving_wizards_end_in_the_page(self):

@@ -40,20 +40,22 @@ std::optional<std::string> readUtf8File(const std::string& path, size_t limit) {
   return content;
 }
 
-std::string readFileRange(const std::string& path, uint64_t offset, size_t size) {
-  const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+FollowedFile::FollowedFile(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
+
+std::string FollowedFile::read(uint64_t offset, size_t size) const {
   std::string bytes(size, '\0');
   ssize_t n;
-  while ((n = ::pread(file.get(), bytes.data(), size, static_cast<off_t>(offset))) < 0 &&
+  while ((n = ::pread(fd_.get(), bytes.data(), size, static_cast<off_t>(offset))) < 0 &&
          errno == EINTR) {
   }
   bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return bytes;
 }
 
-uint64_t fileSize(const std::string& path) {
+uint64_t FollowedFile::size() const {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  return fd_ && ::fstat(fd_.get(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
 bool exists(const std::string& path) {
