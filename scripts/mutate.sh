@@ -133,6 +133,9 @@ read -r -d '' faults <<'TABLE' || true
 @ src/setup/setup_page.cpp | the log read by its name, not the file the wizard writes into
 -     const std::string chunk = log_.read(read_, want);
 +     const std::string chunk = platform::FollowedFile(logFile_).read(read_, want);
+@ src/setup/setup_page.cpp | scripts given to a page still running one
+-   if (state_ != State::Ready || busy_) return;
++   if (state_ != State::Ready) return;
 @ src/setup/setup_page.cpp | a reloaded page not given the ending again
 -   endingGiven_ = false;
 +   (void)0;

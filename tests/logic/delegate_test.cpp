@@ -215,6 +215,7 @@ TEST(Setup, PageCallsGoTogetherWhileThePageIsBusyAndComeBackFromTheLogAfterARelo
     for (Strings sent; w.fake.advance(kSetupLogInterval),
                        !w.view().scripts.empty() || !(sent = w.take()).empty();) {
       for (const auto& line : sent) all += line + "\n", largest = std::max(largest, line.size());
+      EXPECT_LE(w.view().scripts.size(), 1u) << "a script given to a page still running one";
       if (!w.view().scripts.empty()) std::exchange(w.view().scripts, {}).at(0)();
     }
     return all;

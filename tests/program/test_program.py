@@ -303,15 +303,17 @@ wait
 
 # Sends the page calls to the test's recorder in batches, each after the one before so that they
 # arrive in order, tagged with this load of the page; a reloaded page starts over. Lines of a
-# flood ("000000001 xx…") are checked here, in order, and counted before the ending.
+# flood ("000000001 xx…") are checked here, in order, and counted before the ending; at the
+# 100000th the page is busy for four seconds.
 RECORDER = """<!doctype html><title>Recorder setup page</title><script>
 const id = Math.random().toString(36).slice(2), tail = ' ' + 'x'.repeat(90);
 let batch = [], sent = Promise.resolve(), flood = 0, wrong = '';
 const send = (body = JSON.stringify({page: id, calls: batch.splice(0)})) =>
   sent = sent.finally(() => fetch('http://127.0.0.1:8478/calls', {method: 'POST', mode: 'no-cors', body}));
 const record = (kind, value) => batch.push([kind, value]) === 1 && setTimeout(send, 30);
-const wrLog = (line) => !/^\\d{9} /.test(line) ? record('log', line) :
-  line === String(++flood).padStart(9, '0') + tail || wrong || (wrong = ` from ${flood}: ${line.slice(0, 20)}`);
+const stall = (until) => { while (Date.now() < until); };  // the page busy, taking no script meanwhile
+const wrLog = (line) => !/^\\d{9} /.test(line) ? record('log', line) : (++flood === 100000 && stall(Date.now() + 4000),
+  line === String(flood).padStart(9, '0') + tail || wrong || (wrong = ` from ${flood}: ${line.slice(0, 20)}`));
 const end = (kind, text) => record('flood', flood + wrong) + record(kind, text);
 const wrDone = () => end('done', ''), wrFail = (text) => end('fail', text);
 record('page', id);</script>"""
