@@ -169,6 +169,9 @@ read -r -d '' faults <<'TABLE' || true
 @ src/setup/install.cpp | the setup log listing failures past its room
 -     if (used + line.size() > kFailureLogRoom - kRestLineRoom) break;
 +     (void)kRestLineRoom;
+@ src/platform/posix/files.cpp | the setup log's room not taken before the copy fills the disk
+-   if (fd_) ::posix_fallocate(fd_.get(), 0, static_cast<off_t>(room));
++   (void)room;
 @ src/platform/posix/files.cpp | an installed tree that is a link never cleaned
 -   folders.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 +   folders.emplace_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

@@ -502,11 +502,18 @@ class Upgrade(ProgramTest):
                 page.write_text(page.read_text().replace("<body>", "<body><script>fetch('/nowy')</script>"))
                 (shipped / "app-root/tessary/static/o-panelu.html").unlink()
                 (shipped / "app-root/big.bin").write_bytes(big := os.urandom(2 << 20))
+                for i in range(300):
+                    u.write(shipped / f"app-root/many/{i}", "new")
                 sh(sys.executable, HERE.parent.parent / "scripts/tree_stamp.py", shipped / "app-root",
                    shipped / "app-root.stamp")
-                if disk == "full":
-                    self.assertIn(f"Nie można zapisać {u.data}/app/big.bin: No space left on device",
-                                  start("Nie można zapisać", where=setup))
+                if disk == "full":  # filled but for a little: the log lists every entry that did not fit
+                    room = os.statvfs(data)
+                    (data / "filler").write_bytes(bytes(room.f_bavail * room.f_frsize - (96 << 10)))
+                    listed = start("Nie można zapisać", where=setup)
+                    missing = [i for i in range(300) if not (app / f"many/{i}").exists()]
+                    self.assertTrue(missing and all(f"{u.data}/app/many/{i}: No space" in listed for i in missing))
+                    self.assertIn(f"Nie można zapisać {u.data}/app/big.bin: No space left on device", listed)
+                    (data / "filler").unlink()
                     self.assertFalse((data / "app.stamp").exists() or (app / "big.bin").exists())
                     self.assertNotIn("GET", log.read_text() if log.exists() else "", "no wizard, no backend")
                     sh("nsenter", "-t", holder.pid, "-m", "--", "mount", "-o", "remount,size=8m", u.data)
