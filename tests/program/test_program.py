@@ -365,9 +365,9 @@ sys.stdout.buffer.write(b'last')""".replace("FLOOD", str(FLOOD)))
             b"\xff\xfe bad" if i == 500 else b"nul \0" if i == 600 else b"y" * 200000 if i == 700 else
             b"\r" * (30 << 20) if i == 800 else (f"w {i} ł\r" if i % 7 == 0 else f"w {i}").encode()
             for i in range(1, 1000)]
-        cut = lambda line: f"{line[:65536].decode()} … (wiersz skrócony, bajtów: {len(line)}; cały jest w dzienniku)"  # noqa
-        lines = [cut(line) if len(line) > 65536 else line.decode() for line in printed
-                 if line != b"\xff\xfe bad"]  # the last fragment: log only
+        note = " … (wiersz skrócony, bajtów: {}; cały jest w dzienniku)"  # after the head of a line too long
+        lines = [line[:65536].decode() + note.format(len(line)) if len(line) > 65536 else line.decode()
+                 for line in printed if line != b"\xff\xfe bad"]  # the last fragment: log only
         printed += [b"%09d %s" % (i, b"x" * 90) for i in range(1, FLOOD + 1)]
         app, memory = u.start(exe), []
         self.until(lambda: recorder.calls, 30, app.log.read_text())
