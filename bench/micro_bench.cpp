@@ -52,7 +52,7 @@ void SplitAndEscape(benchmark::State& state) {
     tessary::LineSplitter splitter;
     size_t bytes = 0;
     for (auto piece : pieces) {
-      splitter.feed(piece, [&](std::string_view line) {
+      splitter.feed(piece, [&](std::string_view line, uint64_t) {
         if (tessary::isValidUtf8(line)) bytes += ("wrLog(" + tessary::jsString(line) + ")").size();
       });
     }
@@ -69,7 +69,7 @@ void SplitOnly(benchmark::State& state) {
   for (auto _ : state) {
     tessary::LineSplitter splitter;
     size_t lines = 0;
-    for (auto piece : pieces) splitter.feed(piece, [&](std::string_view) { ++lines; });
+    for (auto piece : pieces) splitter.feed(piece, [&](std::string_view, uint64_t) { ++lines; });
     benchmark::DoNotOptimize(lines);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(output.size()));

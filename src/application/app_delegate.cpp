@@ -1,6 +1,7 @@
 // Construction of the delegate, the launch sequence and the application's lifecycle answers.
 #include "application/app_delegate.h"
 
+#include "backend/probe.h"
 #include "backend/ready_root.h"
 #include "setup/install.h"
 
@@ -14,7 +15,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   buildWindow();
   buildStatusItem();
   window->present();
-  checkPanel(1.0, [this](bool alive) { launchDecision(alive); });
+  checkPanel(kLaunchProbeTimeout, [this](bool alive) { launchDecision(alive); });
 }
 
 void AppDelegate::launchDecision(bool alive) {

@@ -111,7 +111,7 @@ void AppDelegate::backendEnded() {
 
 // A path in the text need not be UTF-8; the desktop shows only text that is.
 void AppDelegate::configAlert(const std::string& title, const std::string& text) {
-  desktop_.alert(validUtf8(title), validUtf8(text), kAlertButton);
+  desktop_.alert(validUtf8(title), validUtf8(text), kAlertButton, nullptr);
 }
 
 }  // namespace tessary

@@ -7,6 +7,9 @@
 
 namespace tessary {
 
+// How long the launch, and a try again after a give-up, ask whether the panel answers.
+inline constexpr double kLaunchProbeTimeout = 1.0;
+
 // Any HTTP answer short of a server error means the panel is up.
 constexpr bool probeAlive(std::optional<int> status) {
   return status && static_cast<unsigned>(*status - 200) < 300u;

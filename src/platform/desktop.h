@@ -66,9 +66,11 @@ class Desktop {
   // painted in the background colour, the rest in the theme's, the page holding the focus.
   virtual std::unique_ptr<Window> createWindow(const WindowOptions& options) = 0;
   virtual std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) = 0;
-  // Modal warning with one button; returns once it has been pressed.
-  virtual void alert(const std::string& title, const std::string& text,
-                     const std::string& button) = 0;
+  // A warning with one button, modal to the main window, shown without waiting for it: a
+  // toolkit without nested loops cannot block. pressed, when given, runs on the main loop once
+  // the button is pressed. A quit answers every alert still open.
+  virtual void alert(const std::string& title, const std::string& text, const std::string& button,
+                     std::function<void()> pressed) = 0;
   virtual void showAbout() = 0;
   // Non-modal; the completion runs once, on the main loop.
   virtual void chooseFiles(const FileChooserOptions& options, FileListCompletion completion) = 0;

@@ -16,10 +16,6 @@ inline constexpr size_t kMaxTextFile = 1 << 20;
 
 // The whole file, when it is a regular file of at most limit bytes and valid UTF-8.
 std::optional<std::string> readUtf8File(const std::string& path, size_t limit = kMaxTextFile);
-// Up to size bytes of the file from offset; fewer at its end, none when it cannot be read.
-std::string readFileRange(const std::string& path, uint64_t offset, size_t size);
-// The size of the file; 0 when there is none.
-uint64_t fileSize(const std::string& path);
 // An entry of any kind, following links (a dangling link is absent).
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
@@ -32,8 +28,8 @@ void createEmptyFile(const std::string& path);
 void setMode(const std::string& path, unsigned mode);
 // Writes content to path+".new" and renames it over path (over whatever is there, a folder
 // included), so that a reader finds the old content or the new, never a part; both are on
-// disk when it returns. False when it could not.
-bool replaceFile(const std::string& path, std::string_view content);
+// disk when it returns. Nothing when it could, else the system's words for why not.
+std::optional<std::string> replaceFile(const std::string& path, std::string_view content);
 void renameFile(const std::string& from, const std::string& to);
 void removeFile(const std::string& path);
 // Removes whatever is at path, a folder with everything in it included; a link is removed,
@@ -43,8 +39,9 @@ void removeEntry(const std::string& path);
 // sorted; nothing when the tree cannot be read in full.
 std::optional<std::vector<std::string>> listFiles(const std::string& root);
 // Removes the file or link at root/relative, then the folders that leaves empty, never
-// anything outside root: a relative path that is absolute, holds "." or "..", or leads
-// through a link below root removes nothing. Root itself may be a link.
+// anything outside root: a relative path that is absolute, holds "." or ".." as a name, a byte
+// no file name can hold (NUL), or leads through a link below root removes nothing. Root itself
+// may be a link.
 void removeInside(const std::string& root, std::string_view relative);
 
 struct CopyFailure {
@@ -75,6 +72,32 @@ class FolderLock {
 
 // Which file is at path (its device and inode), to tell it from one that replaced it.
 std::optional<std::string> fileIdentity(const std::string& path);
+
+// A file appended to, whose room on disk for room more bytes is taken when it is opened, so
+// that that much can still be written once the disk has filled meanwhile.
+class ReservedFile {
+ public:
+  ReservedFile(const std::string& path, size_t room);
+  void write(std::string_view bytes);
+
+ private:
+  Fd fd_;
+};
+
+// A file held open for reading: followed through a rename or removal of its name, as a
+// process that writes into it is.
+class FollowedFile {
+ public:
+  FollowedFile() = default;
+  explicit FollowedFile(const std::string& path);
+  // Up to size bytes from offset; fewer at its end, none when it cannot be read.
+  std::string read(uint64_t offset, size_t size) const;
+  // 0 when there is no file.
+  uint64_t size() const;
+
+ private:
+  Fd fd_;
+};
 
 // A file opened for appending; closed when destroyed.
 class AppendFile {

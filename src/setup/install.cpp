@@ -18,6 +18,11 @@ namespace {
 constexpr const char* kScripts[] = {"installer/bootstrap.sh", "installer/deps.sh",
                                     "installer/models.sh", "install.sh"};
 
+// Room enough in the setup log to list some hundreds of entries that could not be written.
+constexpr size_t kFailureLogRoom = 64 << 10;
+// Kept within it for the line that counts the rest.
+constexpr size_t kRestLineRoom = 128;
+
 std::string pendingStamp(const Locations& l) {
   return l.installedStampFile + ".pending";
 }
@@ -40,6 +45,18 @@ std::string recordText(const std::vector<std::string>& files) {
   for (const auto& file : files)
     if (file.find('\n') == std::string::npos && isValidUtf8(file)) text += file + "\n";
   return text;
+}
+
+// Each entry, as far as the room goes, then how many more there were.
+void listFailures(platform::ReservedFile& log, const std::vector<platform::CopyFailure>& failures) {
+  size_t used = 0, listed = 0;
+  for (; listed < failures.size(); ++listed) {
+    const std::string line = copyFailureLine(failures[listed].path, failures[listed].reason);
+    if (used + line.size() > kFailureLogRoom - kRestLineRoom) break;
+    log.write(line);
+    used += line.size();
+  }
+  if (listed < failures.size()) log.write(copyFailuresNotListed(failures.size() - listed));
 }
 
 }  // namespace
@@ -76,11 +93,23 @@ std::vector<platform::CopyFailure> installShippedTree(const Locations& l,
         platform::removeInside(l.installedRoot, file);
     }
   }
+  // The run's log, made when it began; its room is taken before the copy can fill the disk, so
+  // that it lists what could not be written then.
+  platform::ReservedFile log(l.setupLogFile, kFailureLogRoom);
   auto failures = platform::copyTree(*l.bundledRoot, l.installedRoot);
   for (const char* script : kScripts) platform::setMode(l.installedRoot + "/" + script, 0755);
-  if (shipped) platform::replaceFile(l.installedListFile, recordText(*shipped));
-  // A tree copied in part is no version at all: the next start copies it again.
-  if (failures.empty() && stamp) platform::replaceFile(pendingStamp(l), *stamp + "\n");
+  // Without its record, the next version could not tell what this one installed.
+  if (!shipped) {
+    failures.push_back({*l.bundledRoot, kUnreadableTree});
+  } else if (auto error = platform::replaceFile(l.installedListFile, recordText(*shipped))) {
+    failures.push_back({l.installedListFile, *error});
+  }
+  // A tree copied in part, or unrecorded, is no version at all: the next start copies it again.
+  if (failures.empty()) {
+    if (stamp) platform::replaceFile(pendingStamp(l), *stamp + "\n");
+  } else {
+    listFailures(log, failures);
+  }
   return failures;
 }
 
@@ -131,12 +160,9 @@ void AppDelegate::runSetup(std::unique_ptr<platform::FolderLock> lock) {
                           });
 }
 
-// The wizard does not run on a tree copied in part. Each entry that could not be written
-// goes into the setup log, which the page then shows, and the first of them into its message.
+// The wizard does not run on a tree copied in part. The setup log lists what could not be
+// written, and the page shows it, with the first of them in its message.
 void AppDelegate::installFailed(const std::vector<platform::CopyFailure>& failures) {
-  platform::AppendFile log(locations_.setupLogFile);
-  for (const auto& failure : failures) log.write(copyFailureLine(failure.path, failure.reason));
-  log.close();
   // The record still says the run is on: the run's end, for a start that follows it, is a
   // failure.
   setupLock_.reset();

@@ -25,9 +25,10 @@ bool installedCodeOutdated(const Locations& locations, const std::string& codeRo
 
 // On a worker thread: removes the files an earlier version installed that this one does not
 // ship (and folders that leaves empty), copies the shipped tree over the installed one,
-// records the files installed now, and, when every entry was copied, holds the stamp (read
-// before, as the launch decided on it) back for the wizard's success. What it copied and
-// what it recorded are on disk when it returns. The entries it could not write.
+// records the files installed now, and, when every entry was copied and recorded, holds the
+// stamp (read before, as the launch decided on it) back for the wizard's success. What it
+// copied and what it recorded are on disk when it returns. The entries it could not write,
+// each listed in the setup log as far as a bound goes, then a count of the rest.
 std::vector<platform::CopyFailure> installShippedTree(const Locations& locations,
                                                       const std::optional<std::string>& stamp);
 

@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "platform/files.h"
 #include "setup/js_string.h"
+#include "setup/setup_texts.h"
 
 namespace tessary {
 
@@ -52,6 +53,7 @@ void SetupPage::left() {
 }
 
 void SetupPage::follow() {
+  log_ = platform::FollowedFile(logFile_);
   rewind();
   tail_ = system_.startRepeating(kSetupLogInterval, [this] { pump(); });
   pump();
@@ -59,9 +61,10 @@ void SetupPage::follow() {
 
 void SetupPage::end(std::string statement) {
   if (state_ == State::Off) return;
+  if (!tail_) log_ = platform::FollowedFile(logFile_);  // a run that ends without a wizard
   tail_.reset();
   ending_ = std::move(statement);
-  endsAt_ = platform::fileSize(logFile_);
+  endsAt_ = log_.size();
   pump();
 }
 
@@ -70,28 +73,37 @@ void SetupPage::note(const std::string& text) {
 }
 
 void SetupPage::rewind() {
-  lines_ = LineSplitter();
+  lines_ = LineSplitter(kLongestPageLine);
   read_ = 0;
   endingGiven_ = false;
 }
 
-void SetupPage::addLine(std::string& literals, size_t& count, std::string_view line) {
-  if (!isValidUtf8(line)) return;
+void SetupPage::addLine(std::string& literals, size_t& count, std::string_view line,
+                        uint64_t length) {
+  // A cut may fall inside a character: up to three bytes of it go.
+  const size_t keep = line.size() < length ? 3 : 0;
+  for (size_t drop = 0; !isValidUtf8(line); line.remove_suffix(1))
+    if (drop++ == keep) return;
   if (count++) literals += ',';
-  appendJsString(literals, line);
+  appendJsString(literals, line.size() < length ? std::string(line) + cutLineNote(length) : line);
 }
 
 void SetupPage::pump() {
   if (state_ != State::Ready || busy_) return;
+  // A log cut short while the wizard writes into it: read again from its start, where what
+  // the wizard writes now follows what is left.
+  if (tail_ && log_.size() < read_) rewind();
   // Up to where the log is read: all of it while the wizard runs, what it held at the end after.
   const uint64_t until = tail_ ? UINT64_MAX : ending_ ? endsAt_ : 0;
   std::string literals;
   size_t count = 0;
   while (read_ < until && literals.size() < kSetupPageBacklog) {
     const size_t want = std::min<uint64_t>(kReadChunk, until - read_);
-    const std::string chunk = platform::readFileRange(logFile_, read_, want);
+    const std::string chunk = log_.read(read_, want);
     read_ += chunk.size();
-    lines_.feed(chunk, [&](std::string_view line) { addLine(literals, count, line); });
+    lines_.feed(chunk, [&](std::string_view line, uint64_t length) {
+      addLine(literals, count, line, length);
+    });
     if (chunk.size() < want) {
       if (!tail_) endsAt_ = read_;  // a log cut short gives what it has
       break;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
 #include "platform/system.h"
 #include "platform/web_view.h"
 #include "setup/line_splitter.h"
@@ -18,6 +19,8 @@ namespace tessary {
 
 // How much may wait for the page before the log is read no further.
 inline constexpr size_t kSetupPageBacklog = 1 << 20;
+// The longest line the page is given whole; a longer one is cut, and said to be cut.
+inline constexpr size_t kLongestPageLine = 64 << 10;
 // How often the log is looked at for new output while a wizard runs.
 inline constexpr double kSetupLogInterval = 0.1;
 
@@ -48,8 +51,9 @@ class SetupPage {
  private:
   enum class State { Off, Loading, Ready };
 
-  // Adds the string literal of a line that is text to a list of them.
-  static void addLine(std::string& literals, size_t& count, std::string_view line);
+  // Adds the string literal of a line that is text to a list of them; of its head, and a note
+  // of its length, where it was cut.
+  static void addLine(std::string& literals, size_t& count, std::string_view line, uint64_t length);
   // Reads the log back from its start, for a page that has been given nothing yet.
   void rewind();
   void pump();
@@ -62,8 +66,11 @@ class SetupPage {
   uint64_t generation_ = 0;  // of the page load, so that a dead page's answer is ignored
   bool busy_ = false;        // the page is running a script
 
+  // The log the wizard writes into, held from when it is followed: the page reads on in it
+  // whatever happens to its name.
+  platform::FollowedFile log_;
   std::unique_ptr<platform::Timer> tail_;  // while there is more of the log to come
-  LineSplitter lines_;
+  LineSplitter lines_{kLongestPageLine};
   uint64_t read_ = 0;  // bytes of the log read so far
   std::optional<std::string> ending_;
   uint64_t endsAt_ = 0;  // the log's size when the ending came

@@ -1,6 +1,7 @@
 // What the first run says to the user and to the setup page.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tessary {
@@ -43,9 +44,21 @@ inline std::string wizardFailure(const std::string& setupLogFile) {
          "./install.sh z paczki.";
 }
 
+// After the head of a line too long for the setup page.
+inline std::string cutLineNote(uint64_t length) {
+  return " … (wiersz skrócony, bajtów: " + std::to_string(length) + "; cały jest w dzienniku)";
+}
+
 inline std::string copyFailureLine(const std::string& path, const std::string& reason) {
   return "Nie można zapisać " + path + ": " + reason + "\n";
 }
+
+inline std::string copyFailuresNotListed(size_t count) {
+  return "Pozostałe wpisy, których nie można zapisać: " + std::to_string(count) + "\n";
+}
+
+// Why the shipped tree failed as a whole, where the system gives no words for it.
+inline constexpr char kUnreadableTree[] = "nie można go odczytać w całości";
 
 inline std::string copyFailure(const std::string& path, const std::string& reason, size_t count,
                                const std::string& setupLogFile) {

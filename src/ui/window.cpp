@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "backend/probe.h"
+
 namespace tessary {
 
 namespace {
@@ -70,7 +72,14 @@ void AppDelegate::tryAgain() {
   if (std::exchange(backendGaveUp_, false)) {
     backendRestarts_.clear();
     panelLoaded = false;
-    startBackend(/*emptyLog=*/false);
+    // A panel the user started meanwhile is shown; ours would only fail on the taken port.
+    checkPanel(kLaunchProbeTimeout, [this](bool alive) {
+      if (alive) {
+        loadPanel();
+      } else {
+        startBackend(/*emptyLog=*/false);
+      }
+    });
   }
 }
 

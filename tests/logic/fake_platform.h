@@ -109,7 +109,8 @@ struct Fake final : platform::Desktop, platform::System {
     log("status " + options.iconName + " " + options.title);
     return std::make_unique<platform::StatusItem>();
   }
-  void alert(const std::string& title, const std::string& text, const std::string&) override {
+  void alert(const std::string& title, const std::string& text, const std::string&,
+             std::function<void()>) override {
     log("alert " + title + "|" + text);
   }
   void showAbout() override { log("about"); }

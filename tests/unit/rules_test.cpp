@@ -1,6 +1,9 @@
 // The pure rules over tables of cases, on real files where they read files.
 #include <gtest/gtest.h>
-#include <sys/stat.h>  // mkfifo
+#include <sys/resource.h>  // setrlimit
+#include <sys/stat.h>      // mkfifo
+
+#include <csignal>
 
 #include <set>
 
@@ -66,10 +69,12 @@ TEST(Rules, ReadyRootNeedsOneReadableLineNamingCodeWithItsCommand) {
 // Version 1 installed files beside the user's; version 2 ships others. Each row spoils its
 // install: one that could not write everything records no stamp, and the next one, in a clear
 // way, leaves the shipped tree whole and recorded. Every record also names files outside the
-// installed tree: directly, by absolute path, through ".." and through a link.
+// installed tree: directly, by absolute path, through "..", through ".." with a NUL, which the
+// kernel reads as "..", and through a link.
 TEST(Rules, AnInstallReplacesExactlyTheShippedFilesAndCountsOnlyWholeAndAfterTheWizard) {
   for (const std::string row :
-       {"as is", "folder in the way", "large record", "folders at its names", "linked root"}) {
+       {"as is", "folders in the way", "large record", "folders at its names", "linked root",
+        "record cannot be written"}) {
     TempDir dir;
     const Locations l = computeLocations(dir / "data", dir / "res");
     const std::string app = row == "linked root" ? dir / "elsewhere" : l.installedRoot;
@@ -83,12 +88,18 @@ TEST(Rules, AnInstallReplacesExactlyTheShippedFilesAndCountsOnlyWholeAndAfterThe
     writeFile(*l.bundledStamp, "v2\n");
     writeFile(l.installedStampFile + (row == "folders at its names" ? "/in-it" : ""), "v1\n");
     std::string record = "gone.py\nlib/deep/gone.py\n\n../outside/victim\n" + out +
-                         "\nlink/victim\nlib/../../outside/victim\n./lib/kept.py\n";
+                         "\nlink/victim\nlib/../../outside/victim\n./lib/kept.py\n" +
+                         std::string("lib/..\0/..\0/..\0/..\0/outside/victim\n", 35);
     if (row == "linked root") {
       fs::create_directories(l.appSupportDir);
       fs::create_directory_symlink(app, l.installedRoot);
     }
-    if (row == "folder in the way") writeFile(app + "/extra/mine.wav", "the user's");
+    // More than the setup log lists: it counts the rest.
+    for (int i = 0; row == "folders in the way" && i < 700; ++i) {
+      writeFile(app + "/many/" + std::to_string(i) + "/mine.wav", "the user's");
+      writeFile(*l.bundledRoot + "/many/" + std::to_string(i), "v2");
+    }
+    if (row == "folders in the way") writeFile(app + "/extra/mine.wav", "the user's");
     for (int i = 0; row == "large record" && i < 40000; ++i) {
       const std::string old = "old/" + std::string(20, 'x') + std::to_string(i) + ".py";
       record += old + "\n";
@@ -98,12 +109,29 @@ TEST(Rules, AnInstallReplacesExactlyTheShippedFilesAndCountsOnlyWholeAndAfterThe
     for (const auto& name : {l.installedStampFile + ".pending",
                              l.installedStampFile + ".pending.new", l.installedListFile + ".new"})
       if (row == "folders at its names") writeFile(name + "/in-it", "");
+    rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    if (row == "record cannot be written") {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit small{8, limit.rlim_max};  // the copy's files fit, the record does not
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
     auto failures = installShippedTree(l, shippedStamp(l));
-    if (row == "folder in the way") {
-      EXPECT_TRUE(failures.size() == 1 && failures[0].path == app + "/extra");
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    if (row == "folders in the way" || row == "record cannot be written") {
+      const std::string log = readFile(l.setupLogFile);
+      size_t listed = 0;
+      for (size_t at = 0; (at = log.find("Nie można zapisać ", at)) != std::string::npos; ++at)
+        ++listed;
+      const bool record = row == "record cannot be written";
+      EXPECT_TRUE(record ? failures.size() == 1 && failures[0].path == l.installedListFile
+                         : failures.size() == 701 && listed < 700 && log.size() <= (64 << 10) &&
+                               listed + std::stoul(log.substr(log.rfind(": ") + 2)) == 701)
+          << row << ": " << failures.size() << " failed, " << listed << " listed";
       recordInstalledStamp(l);
-      EXPECT_TRUE(installedCodeOutdated(l, app)) << "a tree copied in part counts as no version";
-      fs::remove_all(app + "/extra");
+      EXPECT_TRUE(installedCodeOutdated(l, app)) << row << ": counts as no version";
+      for (const char* in : {"/extra", "/many"}) fs::remove_all(app + in);
+      fs::remove_all(*l.bundledRoot + "/many");
       failures = installShippedTree(l, shippedStamp(l));
     }
     EXPECT_TRUE(failures.empty()) << row;

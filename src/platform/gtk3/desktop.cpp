@@ -84,18 +84,31 @@ std::unique_ptr<StatusItem> GtkDesktop::createStatusItem(const StatusItemOptions
   return createIndicator(options, info_.iconThemeDir);
 }
 
-void GtkDesktop::alert(const std::string& title, const std::string& text,
-                       const std::string& button) {
+void GtkDesktop::alert(const std::string& title, const std::string& text, const std::string& button,
+                       std::function<void()> pressed) {
   if (main_) gtk_window_present(main_);
   GtkWidget* dialog = gtk_message_dialog_new(main_, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
                                              GTK_BUTTONS_NONE, "%s", title.c_str());
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", text.c_str());
   gtk_dialog_add_button(GTK_DIALOG(dialog), button.c_str(), GTK_RESPONSE_OK);
   gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
-  modal_ = GTK_DIALOG(dialog);
-  gtk_dialog_run(GTK_DIALOG(dialog));
-  modal_ = nullptr;
+  g_signal_connect_data(dialog, "response", G_CALLBACK(onAlertResponse),
+                        Boxed<AlertAnswer>::box({this, std::move(pressed)}),
+                        Boxed<AlertAnswer>::destroyClosure, GConnectFlags(0));
+  alerts_.push_back(dialog);
+  gtk_widget_show(dialog);
+}
+
+void GtkDesktop::closeAlerts() {
+  for (GtkWidget* dialog : std::exchange(alerts_, {})) gtk_widget_destroy(dialog);
+}
+
+void GtkDesktop::onAlertResponse(GtkWidget* dialog, gint, gpointer data) {
+  // Taken out first: the answer goes with the dialog.
+  auto [desktop, pressed] = std::move(Boxed<AlertAnswer>::of(data));
+  std::erase(desktop->alerts_, dialog);
   gtk_widget_destroy(dialog);
+  if (pressed) pressed();
 }
 
 void GtkDesktop::showAbout() {
@@ -135,8 +148,7 @@ void GtkDesktop::openInBrowser(const std::string& url) {
 }
 
 void GtkDesktop::quit() {
-  // The alert's own loop would otherwise keep a logout waiting for its button.
-  if (modal_) gtk_dialog_response(modal_, GTK_RESPONSE_DELETE_EVENT);
+  closeAlerts();
   g_application_quit(G_APPLICATION(application_));
 }
 

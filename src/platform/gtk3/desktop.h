@@ -4,6 +4,9 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+#include <vector>
+
 #include "platform/application.h"
 #include "platform/desktop.h"
 #include "platform/glib/gobject_ptr.h"
@@ -18,12 +21,16 @@ class GtkDesktop final : public Desktop {
  public:
   GtkDesktop(GtkApplication* application, const ApplicationInfo& info)
       : application_(application), info_(info), sandbox_(info.command) {}
+  ~GtkDesktop() override { closeAlerts(); }
+  GtkDesktop(const GtkDesktop&) = delete;
+  GtkDesktop& operator=(const GtkDesktop&) = delete;
 
   void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
   std::optional<Size> workArea() override;
   std::unique_ptr<Window> createWindow(const WindowOptions& options) override;
   std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) override;
-  void alert(const std::string& title, const std::string& text, const std::string& button) override;
+  void alert(const std::string& title, const std::string& text, const std::string& button,
+             std::function<void()> pressed) override;
   void showAbout() override;
   void chooseFiles(const FileChooserOptions& options, FileListCompletion completion) override;
   void openInBrowser(const std::string& url) override;
@@ -42,8 +49,15 @@ class GtkDesktop final : public Desktop {
   EngineSandbox sandbox_;
   std::vector<Menu> menus_;
   GObjectPtr<GtkAccelGroup> accelerators_;
+  struct AlertAnswer {
+    GtkDesktop* desktop;
+    std::function<void()> pressed;
+  };
+  static void onAlertResponse(GtkWidget* dialog, gint, gpointer data);
+  void closeAlerts();
+
   GtkWindow* main_ = nullptr;
-  GtkDialog* modal_ = nullptr;
+  std::vector<GtkWidget*> alerts_;  // open, each destroyed by its answer or by the quit
 };
 
 }  // namespace tessary::platform::gtk3

@@ -12,9 +12,16 @@ namespace {
 // In the page's world, as the drop the page gets must be an event of its own world; defined
 // before any script of the page's, which can neither replace it nor learn from it more than
 // the drop itself tells.
-constexpr char kHand[] = "__halvarenTessaryDrop()";  // as the script below names it
+constexpr char kHand[] = "__halvarenTessaryDrop()";  // as the script below names them
+constexpr char kDragging[] = "__halvarenTessaryDrag(true)";
+constexpr char kNotDragging[] = "__halvarenTessaryDrag(false)";
 constexpr char kScript[] = R"js((() => {
-  let handed = null;  // the files handed over for the drop under way, once the input has them
+  let dragging = false;  // a drag from another program carrying files is over the page
+  let handed = null;     // the files handed over for its drop, once the input has them
+  Object.defineProperty(window, '__halvarenTessaryDrag', {value: (files) => {
+    dragging = files;
+    handed = null;
+  }});
   // Called by the program only: a page's own call is no gesture, and its input opens nothing.
   Object.defineProperty(window, '__halvarenTessaryDrop', {value: () => {
     const input = document.createElement('input');
@@ -25,12 +32,17 @@ constexpr char kScript[] = R"js((() => {
     });
     input.click();
   }});
-  // A drag enters before the program hands anything over for its drop: what an earlier drop
-  // outside every drop zone was handed never goes with a later drag.
-  addEventListener('dragenter', () => { handed = null; }, true);
+  // Shown to the page as a browser shows it: of type "Files", for which drop zones open.
+  const asFiles = (event) => {
+    if (dragging && event.isTrusted && event.dataTransfer)
+      Object.defineProperty(event.dataTransfer, 'types', {value: Object.freeze(['Files'])});
+  };
+  for (const type of ['dragenter', 'dragover', 'dragleave']) addEventListener(type, asFiles, true);
   addEventListener('drop', (drop) => {
+    asFiles(drop);
     const files = handed;
     handed = null;
+    dragging = false;
     if (!files || !drop.isTrusted || drop.dataTransfer.files.length) return;
     drop.preventDefault();
     drop.stopImmediatePropagation();
@@ -65,6 +77,11 @@ DroppedFiles::DroppedFiles(WebKitWebView* view) : view_(view) {
       webkit_user_script_unref);
   webkit_user_content_manager_add_script(webkit_web_view_get_user_content_manager(view),
                                          script.get());
+}
+
+void DroppedFiles::dragging(bool files) {
+  webkit_web_view_evaluate_javascript(view_, files ? kDragging : kNotDragging, -1, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr);
 }
 
 void DroppedFiles::hand(const std::vector<std::string>& paths) {

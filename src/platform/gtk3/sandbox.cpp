@@ -78,8 +78,10 @@ void EngineSandbox::runTrial() {
   GPid pid = 0;
   gint errors = -1;
   GErrorPtr error;
-  // Started under the lock, so that the program's end always finds it to stop.
+  // Started under the lock, so that the program's end always finds it to stop, or finds it
+  // not begun and keeps it from beginning.
   std::unique_lock lock(mutex_);
+  if (ending_) return;
   const bool spawned = g_spawn_async_with_pipes(
       nullptr, const_cast<char**>(argv), nullptr,
       static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL), ownGroup,
@@ -140,6 +142,7 @@ bool EngineSandbox::decideIfAnswered() {
 EngineSandbox::~EngineSandbox() {
   {
     std::lock_guard lock(mutex_);
+    ending_ = true;
     if (trial_) ::kill(-trial_, SIGKILL);
   }
   if (thread_.joinable()) thread_.join();

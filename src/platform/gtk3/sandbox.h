@@ -21,7 +21,7 @@ class EngineSandbox {
  public:
   // command names the program in its one message.
   explicit EngineSandbox(std::string command) : command_(std::move(command)) {}
-  // A trial still running is stopped, and nothing waits for it.
+  // A trial still running is stopped, and one not begun never begins: nothing waits for it.
   ~EngineSandbox();
   EngineSandbox(const EngineSandbox&) = delete;
   EngineSandbox& operator=(const EngineSandbox&) = delete;
@@ -44,6 +44,7 @@ class EngineSandbox {
   std::condition_variable answered_;
   std::optional<std::string> refusal_;  // once known: empty where bubblewrap works, else why not
   pid_t trial_ = 0;                     // its process group, while it runs
+  bool ending_ = false;                 // the program ends: no trial is begun any more
   std::thread thread_;
   bool started_ = false;
   bool decided_ = false;

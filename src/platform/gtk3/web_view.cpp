@@ -183,8 +183,8 @@ void GtkWebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
 
 // The drag's data arrives when the pointer first enters the view with it, long before the
 // drop, and again as it moves: what it carries is kept for the drop.
-void GtkWebView::onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
-                            guint, gpointer self) {
+void GtkWebView::onDragData(GtkWidget*, GdkDragContext* context, gint, gint, GtkSelectionData* data,
+                            guint, guint, gpointer self) {
   Drop dragged;
   if (GStrvPtr uris{gtk_selection_data_get_uris(data)}) {
     for (gchar** uri = uris.get(); *uri; ++uri) {
@@ -196,7 +196,9 @@ void GtkWebView::onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectio
   }
   GCharPtr text(reinterpret_cast<gchar*>(gtk_selection_data_get_text(data)));
   if (text) dragged.dropped.emplace_back(g_strstrip(text.get()));
-  static_cast<GtkWebView*>(self)->dragged_ = std::move(dragged);
+  auto* view = static_cast<GtkWebView*>(self);
+  view->droppedFiles_->dragging(!dragged.files.empty() && !gtk_drag_get_source_widget(context));
+  view->dragged_ = std::move(dragged);
 }
 
 // Before the engine's own handler, which delivers the drop to the page: a drop that no part of

@@ -46,8 +46,8 @@ class GtkWebView final : public WebView {
   void startLoad(const std::string& page);
 
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
-  static void onDragData(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
-                         guint, gpointer self);
+  static void onDragData(GtkWidget*, GdkDragContext* context, gint, gint, GtkSelectionData* data,
+                         guint, guint, gpointer self);
   static gboolean onDrop(GtkWidget*, GdkDragContext* context, gint, gint, guint, gpointer self);
   static void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer self);
   static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request,

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -39,20 +40,22 @@ std::optional<std::string> readUtf8File(const std::string& path, size_t limit) {
   return content;
 }
 
-std::string readFileRange(const std::string& path, uint64_t offset, size_t size) {
-  const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+FollowedFile::FollowedFile(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
+
+std::string FollowedFile::read(uint64_t offset, size_t size) const {
   std::string bytes(size, '\0');
   ssize_t n;
-  while ((n = ::pread(file.get(), bytes.data(), size, static_cast<off_t>(offset))) < 0 &&
+  while ((n = ::pread(fd_.get(), bytes.data(), size, static_cast<off_t>(offset))) < 0 &&
          errno == EINTR) {
   }
   bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return bytes;
 }
 
-uint64_t fileSize(const std::string& path) {
+uint64_t FollowedFile::size() const {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  return fd_ && ::fstat(fd_.get(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
 bool exists(const std::string& path) {
@@ -107,20 +110,50 @@ void setMode(const std::string& path, unsigned mode) {
   ::chmod(path.c_str(), mode);
 }
 
-bool replaceFile(const std::string& path, std::string_view content) {
+namespace {
+
+// A fresh file at path+".new", never a link left there written through.
+Fd createTemporary(const std::string& path) {
   const std::string temporary = path + ".new";
-  removeEntry(temporary);  // a link left there is not written through
-  bool written;
-  {
-    const Fd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    written = writeAll(file.get(), content) && ::fsync(file.get()) == 0;
-  }
+  removeEntry(temporary);
+  return Fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+}
+
+// The file written at path+".new" takes path's place, unless error (an errno) says the writing
+// failed; nothing when it did.
+std::optional<std::string> moveTemporaryIn(const std::string& path, Fd file, int error) {
+  const std::string temporary = path + ".new";
+  if (!error && ::fsync(file.get()) != 0) error = errno;
+  file.reset();
   // A folder in the way would refuse the rename for good.
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) removeEntry(path);
-  if (written && ::rename(temporary.c_str(), path.c_str()) == 0 && syncFolderOf(path)) return true;
+  if (!error && (::rename(temporary.c_str(), path.c_str()) != 0 || !syncFolderOf(path)))
+    error = errno;
+  if (!error) return std::nullopt;
   ::unlink(temporary.c_str());
-  return false;
+  return std::strerror(error);
+}
+
+}  // namespace
+
+std::optional<std::string> replaceFile(const std::string& path, std::string_view content) {
+  Fd file = createTemporary(path);
+  if (!file) return std::strerror(errno);
+  const int error = writeAll(file.get(), content) ? 0 : errno;
+  return moveTemporaryIn(path, std::move(file), error);
+}
+
+ReservedFile::ReservedFile(const std::string& path, size_t room)
+    : fd_(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)) {
+  struct stat info;
+  // Beyond its end, without making it longer: whoever follows the file sees only what is written.
+  if (fd_ && ::fstat(fd_.get(), &info) == 0)
+    ::fallocate(fd_.get(), FALLOC_FL_KEEP_SIZE, info.st_size, static_cast<off_t>(room));
+}
+
+void ReservedFile::write(std::string_view bytes) {
+  writeAll(fd_.get(), bytes);
 }
 
 void renameFile(const std::string& from, const std::string& to) {
@@ -154,7 +187,10 @@ void removeInside(const std::string& root, std::string_view relative) {
   for (size_t start = 0; start <= relative.size();) {
     const size_t end = std::min(relative.find('/', start), relative.size());
     names.emplace_back(relative.substr(start, end - start));
-    if (names.back().empty() || names.back() == "." || names.back() == "..") return;
+    // Whole names only: the kernel reads "..\0" as "..", so a name holding a NUL is refused.
+    if (names.back().empty() || names.back() == "." || names.back() == ".." ||
+        names.back().find('\0') != std::string::npos)
+      return;
     start = end + 1;
   }
   // Each folder below root is opened without following a link, so nothing outside is reached.
