@@ -1,21 +1,60 @@
 // Construction of the delegate, the launch sequence and the application's lifecycle answers.
 #include "application/app_delegate.h"
 
+#include "application/application_texts.h"
 #include "backend/probe.h"
 #include "backend/ready_root.h"
+#include "base/text.h"
 #include "setup/install.h"
 
 namespace tessary {
 
+namespace {
+constexpr platform::Color kPaperColor{250.0 / 255.0, 250.0 / 255.0, 247.0 / 255.0, 1.0};
+}  // namespace
+
 AppDelegate::AppDelegate(platform::Desktop& desktop, platform::System& system, Locations locations)
-    : desktop_(desktop), system_(system), locations_(std::move(locations)) {}
+    : desktop_(desktop),
+      system_(system),
+      locations_(std::move(locations)),
+      backend_(system, locations_,
+               {[this] { loadPanel(); }, [this] { setup_->runSetup(); },
+                [this] { window_.panelGone(); },
+                [this](const std::string& title, const std::string& text) {
+                  configAlert(title, text);
+                }}),
+      window_(desktop, system,
+              {[this] {
+                 if (setup_) setup_->pageReloading();
+               },
+               [this](const std::string& title, const std::string& text) {
+                 configAlert(title, text);
+               }}),
+      page_(desktop, system),
+      downloads_(desktop) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
   buildMainMenu();
   buildWindow();
   buildStatusItem();
-  window->present();
-  checkPanel(kLaunchProbeTimeout, [this](bool alive) { launchDecision(alive); });
+  window_.showWindow();
+  backend_.checkPanel(kLaunchProbeTimeout, [this](bool alive) { launchDecision(alive); });
+}
+
+void AppDelegate::buildWindow() {
+  window_.buildWindow(kProductName, kPaperColor);
+  platform::WebView& view = window_.webView();
+  page_.attach(view);
+  downloads_.attach(view);
+  setup_ = std::make_unique<FirstRunSetup>(
+      view, system_, locations_,
+      FirstRunSetup::Events{[this] { backend_.startBackend(); },
+                            [this](const std::string& title, const std::string& text) {
+                              configAlert(title, text);
+                            }});
+  view.setLoadHandler([this] {
+    if (!window_.panelLoaded()) setup_->pageLoaded();
+  });
 }
 
 void AppDelegate::launchDecision(bool alive) {
@@ -25,32 +64,43 @@ void AppDelegate::launchDecision(bool alive) {
   }
   // A new version of the program installs its own code again before it starts it; no code is
   // started while a setup run may be changing it.
-  const bool setupUnderWay = settleEndedWizard();
+  const bool setupUnderWay = setup_->settleEndedWizard();
   const auto root = readyRoot(locations_.approotFile);
   if (!setupUnderWay && root && !installedCodeOutdated(locations_, *root)) {
-    startBackend();
+    backend_.startBackend();
   } else {
-    runSetup();
+    setup_->runSetup();
   }
 }
 
 void AppDelegate::loadPanel() {
-  if (panelLoaded) return;
-  panelLoaded = true;
-  setupPage_->left();
-  webView->loadUrl(kPanelURL);
+  if (window_.panelLoaded()) return;
+  setup_->pageLeft();
+  window_.loadPanel(kPanelURL);
 }
 
-bool AppDelegate::withinLimit(std::deque<double>& times, size_t limit, double window) {
-  const double now = system_.now();
-  while (!times.empty() && now - times.front() > window) times.pop_front();
-  if (times.size() >= limit) return false;
-  times.push_back(now);
-  return true;
+void AppDelegate::tryAgain() {
+  window_.tryAgain();
+  backend_.tryAgain();
+}
+
+void AppDelegate::showWindowAction() {
+  window_.showWindow();
+  tryAgain();
+}
+
+void AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
+  if (!hasVisibleWindows) window_.showWindow();
+  tryAgain();
 }
 
 void AppDelegate::applicationWillTerminate() {
-  stopBackendIfOwned();
+  backend_.stopBackendIfOwned();
+}
+
+// A path in the text need not be UTF-8; the desktop shows only text that is.
+void AppDelegate::configAlert(const std::string& title, const std::string& text) {
+  desktop_.alert(validUtf8(title), validUtf8(text), kAlertButton, nullptr);
 }
 
 }  // namespace tessary

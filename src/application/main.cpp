@@ -1,6 +1,7 @@
 // Process entry: compute the locations, then hand the delegate to the desktop's event loop.
 #include "application/app_delegate.h"
-#include "application/locations.h"
+#include "application/application_texts.h"
+#include "base/locations.h"
 #include "platform/application.h"
 
 int main(int argc, char** argv) {

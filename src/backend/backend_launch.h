@@ -16,14 +16,4 @@ std::string chooseUV(const std::optional<std::string>& bundledUVDir, const std::
 
 std::string backendCommandLine(const std::string& codeRoot, const std::string& uvPath);
 
-// Every alert's one button.
-inline constexpr char kAlertButton[] = "OK";
-inline constexpr char kConfigAlertTitle[] = "Nieprawidłowa konfiguracja Halvaren Tessary";
-inline constexpr char kLaunchAlertTitle[] = "Nie udało się uruchomić backendu";
-inline constexpr char kBackendGaveUpTitle[] = "Backend przestał działać";
-
-std::string configAlertText(const std::string& approotFile, const std::string& codeRoot);
-std::string launchAlertText(const std::string& error, const std::string& home);
-std::string backendGaveUpText(const std::string& shellLogFile);
-
 }  // namespace tessary

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "application/app_delegate.h"
 #include "base/text.h"
 #include "platform/files.h"
 #include "setup/setup_texts.h"
@@ -122,52 +121,6 @@ void recordInstalledStamp(const Locations& l) {
     platform::replaceFile(l.installedStampFile, *stamp + "\n");
     platform::removeEntry(pendingStamp(l));
   }
-}
-
-void AppDelegate::runSetup(std::unique_ptr<platform::FolderLock> lock) {
-  if (!locations_.bundledRoot ||
-      !platform::exists(*locations_.bundledRoot + "/installer/bootstrap.sh")) {
-    configAlert(kMissingCodeTitle, kMissingCodeText);
-    return;
-  }
-  platform::createDirectories(locations_.appSupportDir);
-  // A missing page would only put the engine's error page where the panel will go.
-  if (locations_.bundledSetupHTML && locations_.resourceDir &&
-      platform::exists(*locations_.bundledSetupHTML)) {
-    setupPage_->shown();
-    webView->loadFile(*locations_.bundledSetupHTML, *locations_.resourceDir);
-  }
-  // Never a second run over the same tree: one under way, from any session, is followed.
-  if (!lock) lock = std::make_unique<platform::FolderLock>(locations_.appSupportDir);
-  if (lock->held()) {
-    ownRun_ = false;
-    followedLog_.reset();
-    followWizard();
-    return;
-  }
-  setupLock_ = std::move(lock);
-  beginRun();
-  // Read before the copy: a newer version that lands during it gets its own setup next time.
-  auto failures = std::make_shared<std::vector<platform::CopyFailure>>();
-  system_.runInBackground([locations = locations_, stamp = shippedStamp(locations_),
-                           failures] { *failures = installShippedTree(locations, stamp); },
-                          [this, failures] {
-                            if (failures->empty()) {
-                              launchBootstrap();
-                            } else {
-                              installFailed(*failures);
-                            }
-                          });
-}
-
-// The wizard does not run on a tree copied in part. The setup log lists what could not be
-// written, and the page shows it, with the first of them in its message.
-void AppDelegate::installFailed(const std::vector<platform::CopyFailure>& failures) {
-  // The record still says the run is on: the run's end, for a start that follows it, is a
-  // failure.
-  setupLock_.reset();
-  setupPage_->end(failCall(copyFailure(failures.front().path, failures.front().reason,
-                                       failures.size(), locations_.setupLogFile)));
 }
 
 }  // namespace tessary

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "application/locations.h"
+#include "base/locations.h"
 #include "platform/files.h"
 
 namespace tessary {

@@ -1,11 +1,19 @@
-// Downloads the page starts: each asks where to save it, one at a time in the order the page
-// started them, and one that does not arrive whole leaves nothing behind.
-#include "application/app_delegate.h"
+// Downloads the page starts, saved where the user says, one question at a time.
+#include "ui/downloads.h"
+
 #include "platform/files.h"
+#include "ui/ui_texts.h"
 
 namespace tessary {
 
-void AppDelegate::saveDownload(const std::string& suggestedName,
+void Downloads::attach(platform::WebView& webView) {
+  webView.setDownloadHandler(
+      [this](const std::string& name, std::shared_ptr<platform::Download> download) {
+        saveDownload(name, std::move(download));
+      });
+}
+
+void Downloads::saveDownload(const std::string& suggestedName,
                                std::shared_ptr<platform::Download> download) {
   auto transfer =
       std::make_shared<Transfer>(Transfer{suggestedName, std::move(download), {}, false});
@@ -16,10 +24,10 @@ void AppDelegate::saveDownload(const std::string& suggestedName,
   if (waitingDownloads_.size() == 1) askWhereToSave();
 }
 
-void AppDelegate::askWhereToSave() {
+void Downloads::askWhereToSave() {
   platform::FileChooserOptions options;
-  options.title = "Zapisz plik";
-  options.acceptLabel = "Zapisz";
+  options.title = kSavePanelTitle;
+  options.acceptLabel = kSavePanelPrompt;
   options.save = true;
   options.suggestedName = waitingDownloads_.front()->suggestedName;
   desktop_.chooseFiles(options, [this](platform::FileList files) {
@@ -38,14 +46,13 @@ void AppDelegate::askWhereToSave() {
 }
 
 // The engine writes a download where it goes as its bytes arrive.
-void AppDelegate::downloadEnded(Transfer& transfer, bool complete) {
+void Downloads::downloadEnded(Transfer& transfer, bool complete) {
   transfer.ended = true;
   if (!complete && transfer.path) platform::removeFile(*transfer.path);
   std::erase_if(savingDownloads_, [&](const auto& each) { return each.get() == &transfer; });
 }
 
-// Quitting ends every download still being written, and leaves none of its bytes behind.
-AppDelegate::~AppDelegate() {
+Downloads::~Downloads() {
   for (const auto& transfer : std::exchange(savingDownloads_, {})) {
     transfer->download->setEndHandler(nullptr);
     transfer->download->cancel();

@@ -7,7 +7,7 @@
 
 #include <set>
 
-#include "application/locations.h"
+#include "base/locations.h"
 #include "backend/probe.h"
 #include "backend/ready_root.h"
 #include "platform/posix/listener_owner.h"

@@ -1,13 +1,12 @@
-// The setup wizard: its process, its output into the log and the page, and its ending. One
-// setup run at a time, from any session: a run holds the data folder's lock from its start
-// (before the log or the tree is touched) until its end is recorded in the status file, which
-// is never removed, only written over by the next run under the same lock. A start that finds
-// the lock held follows the run and reads its end from the status file as the owner does.
-#include "application/app_delegate.h"
+// The first run's setup (see first_run_setup.h). One setup run at a time, from any session: a
+// run holds the data folder's lock from its start (before the log or the tree is touched) until
+// its end is recorded in the status file, which is never removed, only written over by the next
+// run under the same lock. A start that finds the lock held follows the run and reads its end
+// from the status file as the owner does.
+#include "setup/first_run_setup.h"
+
 #include "backend/ready_root.h"
-#include "platform/files.h"
 #include "setup/install.h"
-#include "setup/setup_page.h"
 #include "setup/setup_texts.h"
 
 namespace tessary {
@@ -45,16 +44,24 @@ RunRecord readRunRecord(const std::string& path) {
 }
 }  // namespace
 
+FirstRunSetup::FirstRunSetup(platform::WebView& webView, platform::System& system,
+                             const Locations& locations, Events events)
+    : webView_(webView),
+      system_(system),
+      locations_(locations),
+      events_(std::move(events)),
+      setupPage_(webView, system, locations.setupLogFile) {}
+
 // Under the run's lock, before anything else: a fresh log (a daemon of an earlier wizard
 // still holding the old one writes there, not here), and the record that this run is on.
-void AppDelegate::beginRun() {
+void FirstRunSetup::beginRun() {
   platform::replaceFile(locations_.setupLogFile, "");
   followedLog_ = platform::fileIdentity(locations_.setupLogFile);
   platform::replaceFile(locations_.wizardStatusFile, kRunning + followedLog_.value_or("") + "\n");
   ownRun_ = true;
 }
 
-void AppDelegate::launchBootstrap() {
+void FirstRunSetup::launchBootstrap() {
   platform::SpawnOptions options;
   options.argv = {"/bin/bash", locations_.installedRoot + "/installer/bootstrap.sh",
                   locations_.installedRoot, locations_.bundledUVDir.value_or("")};
@@ -72,7 +79,7 @@ void AppDelegate::launchBootstrap() {
   setupLock_.reset();
   if (!launched.child) {
     const std::string& reason = launched.error;
-    setupPage_->end(failCall(wizardStartFailure(
+    setupPage_.end(failCall(wizardStartFailure(
         launched.failedAt == platform::SpawnStep::Execute ? cannotExecute("/bin/bash", reason)
         : launched.failedAt == platform::SpawnStep::Directory
             ? cannotEnterFolder(locations_.installedRoot, reason)
@@ -81,12 +88,12 @@ void AppDelegate::launchBootstrap() {
   }
   setupProc = std::move(launched.child);
   followingSince_ = system_.now();
-  setupPage_->follow();
+  setupPage_.follow();
 }
 
 // A run under way, this program's own or another's (an earlier run of the program's, another
 // session's, an older version's): followed until its lock is free.
-void AppDelegate::followWizard() {
+void FirstRunSetup::followWizard() {
   if (wizardWatch_) return;
   waitingSince_ = system_.now();
   toldLocked_ = toldLong_ = false;
@@ -94,7 +101,7 @@ void AppDelegate::followWizard() {
   lookAtWizard();
 }
 
-void AppDelegate::lookAtWizard() {
+void FirstRunSetup::lookAtWizard() {
   auto lock = std::make_unique<platform::FolderLock>(locations_.appSupportDir);
   if (!lock->held()) {
     wizardWatch_.reset();
@@ -108,7 +115,7 @@ void AppDelegate::lookAtWizard() {
   if (!running) {
     if (!toldLocked_ && now - waitingSince_ >= kLockedNoteAfter) {
       toldLocked_ = true;
-      setupPage_->note(dataFolderLocked(locations_.appSupportDir));
+      setupPage_.note(dataFolderLocked(locations_.appSupportDir));
     }
     return;
   }
@@ -116,15 +123,15 @@ void AppDelegate::lookAtWizard() {
   if (followedLog_ != record.runningLog) {
     followedLog_ = record.runningLog;
     followingSince_ = now;
-    setupPage_->follow();
+    setupPage_.follow();
   }
   if (!toldLong_ && now - followingSince_ >= kLongWizard) {
     toldLong_ = true;
-    setupPage_->note(wizardTakesTooLong(locations_.setupLogFile));
+    setupPage_.note(wizardTakesTooLong(locations_.setupLogFile));
   }
 }
 
-bool AppDelegate::settleEndedWizard() {
+bool FirstRunSetup::settleEndedWizard() {
   const platform::FolderLock lock(locations_.appSupportDir);
   if (lock.held()) return true;
   if (readRunRecord(locations_.wizardStatusFile).exitStatus == 0 &&
@@ -134,7 +141,7 @@ bool AppDelegate::settleEndedWizard() {
 }
 
 // The run's lock is free (and now held here): its end as its keeper recorded it.
-void AppDelegate::endRun(std::unique_ptr<platform::FolderLock> lock) {
+void FirstRunSetup::endRun(std::unique_ptr<platform::FolderLock> lock) {
   const auto record = readRunRecord(locations_.wizardStatusFile);
   const auto shipped = shippedStamp(locations_);
   const auto ran = installingStamp(locations_);
@@ -157,18 +164,64 @@ void AppDelegate::endRun(std::unique_ptr<platform::FolderLock> lock) {
   finishWizard(record.exitStatus);
 }
 
-void AppDelegate::finishWizard(std::optional<int> status) {
+void FirstRunSetup::finishWizard(std::optional<int> status) {
   if (status != 0) {
-    setupPage_->end(failCall(wizardFailure(locations_.setupLogFile)));
+    setupPage_.end(failCall(wizardFailure(locations_.setupLogFile)));
     return;
   }
   // Without an approot file the next start would install and run the wizard again, forever.
   if (!platform::readUtf8File(locations_.approotFile)) {
-    setupPage_->end(failCall(wizardLeftNoApproot(locations_.approotFile, locations_.setupLogFile)));
+    setupPage_.end(failCall(wizardLeftNoApproot(locations_.approotFile, locations_.setupLogFile)));
     return;
   }
-  setupPage_->end("wrDone()");
-  system_.postAfter(kBackendStartDelay, [this] { startBackend(); });
+  setupPage_.end("wrDone()");
+  system_.postAfter(kBackendStartDelay, [this] { events_.startBackend(); });
+}
+
+void FirstRunSetup::runSetup(std::unique_ptr<platform::FolderLock> lock) {
+  if (!locations_.bundledRoot ||
+      !platform::exists(*locations_.bundledRoot + "/installer/bootstrap.sh")) {
+    events_.alert(kMissingCodeTitle, kMissingCodeText);
+    return;
+  }
+  platform::createDirectories(locations_.appSupportDir);
+  // A missing page would only put the engine's error page where the panel will go.
+  if (locations_.bundledSetupHTML && locations_.resourceDir &&
+      platform::exists(*locations_.bundledSetupHTML)) {
+    setupPage_.shown();
+    webView_.loadFile(*locations_.bundledSetupHTML, *locations_.resourceDir);
+  }
+  // Never a second run over the same tree: one under way, from any session, is followed.
+  if (!lock) lock = std::make_unique<platform::FolderLock>(locations_.appSupportDir);
+  if (lock->held()) {
+    ownRun_ = false;
+    followedLog_.reset();
+    followWizard();
+    return;
+  }
+  setupLock_ = std::move(lock);
+  beginRun();
+  // Read before the copy: a newer version that lands during it gets its own setup next time.
+  auto failures = std::make_shared<std::vector<platform::CopyFailure>>();
+  system_.runInBackground([locations = locations_, stamp = shippedStamp(locations_),
+                           failures] { *failures = installShippedTree(locations, stamp); },
+                          [this, failures] {
+                            if (failures->empty()) {
+                              launchBootstrap();
+                            } else {
+                              installFailed(*failures);
+                            }
+                          });
+}
+
+// The wizard does not run on a tree copied in part. The setup log lists what could not be
+// written, and the page shows it, with the first of them in its message.
+void FirstRunSetup::installFailed(const std::vector<platform::CopyFailure>& failures) {
+  // The record still says the run is on: the run's end, for a start that follows it, is a
+  // failure.
+  setupLock_.reset();
+  setupPage_.end(failCall(copyFailure(failures.front().path, failures.front().reason,
+                                       failures.size(), locations_.setupLogFile)));
 }
 
 }  // namespace tessary

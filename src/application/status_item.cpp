@@ -1,5 +1,6 @@
 // The status-area icon and its menu.
 #include "application/app_delegate.h"
+#include "application/application_texts.h"
 
 namespace tessary {
 
@@ -9,10 +10,10 @@ void AppDelegate::buildStatusItem() {
   options.iconName = "halvaren-tessary-symbolic";
   options.title = kProductName;
   options.entries = {
-      {"Otwórz Tessary", 0, {}, [this] { showWindowAction(); }},
-      {"Panel w przeglądarce", 0, {}, [this] { openInBrowser(); }},
+      {kStatusShow, 0, {}, [this] { showWindowAction(); }},
+      {kStatusBrowser, 0, {}, [this] { openInBrowser(); }},
       {},
-      {"Zakończ", 0, {}, [this] { quitAction(); }},
+      {kStatusQuit, 0, {}, [this] { quitAction(); }},
   };
   statusItem = desktop_.createStatusItem(options);
 }
@@ -24,13 +25,7 @@ void AppDelegate::openInBrowser() {
 // A quit the user asks for lets the page keep unsaved work: its question is shown in the
 // window, and the program ends only when the user leaves.
 void AppDelegate::quitAction() {
-  webView->askToLeave([this](platform::LeaveAnswer answer) {
-    if (answer == platform::LeaveAnswer::Asking) {
-      window->present();
-    } else {
-      desktop_.quit();
-    }
-  });
+  window_.askToLeave([this] { desktop_.quit(); });
 }
 
 }  // namespace tessary

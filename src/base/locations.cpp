@@ -1,5 +1,5 @@
 // Where the program keeps its files and finds the ones it ships with.
-#include "application/locations.h"
+#include "base/locations.h"
 
 #include <filesystem>
 #include <system_error>

@@ -4,18 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "platform/types.h"
-
 namespace tessary {
 
 inline constexpr char kPanelURL[] = "http://127.0.0.1:8477/";
 inline constexpr int kPanelPort = 8477;
-inline constexpr platform::Color kPaperColor{250.0 / 255.0, 250.0 / 255.0, 247.0 / 255.0, 1.0};
-inline constexpr char kApplicationId[] = "org.halvaren.Tessary";
 // The program's name as a command, its resource folder, its icon and its status item.
 inline constexpr char kProgramName[] = "halvaren-tessary";
-// Its name as users read it: the window's title, the About dialog's, the first menu's.
-inline constexpr char kProductName[] = "Halvaren Tessary";
 
 struct Locations {
   std::string appSupportDir;
