@@ -14,13 +14,13 @@ read -r -d '' faults <<'TABLE' || true
 @ src/backend/probe.h | status 500 taken as alive
 - < 300u
 + < 301u
-@ src/backend/polling.cpp | the deadline tested after the in-flight test
+@ src/backend/backend_supervisor.cpp | the deadline tested after the in-flight test
 -   if (system_.now() > pollDeadline) {
 +   if (!pollInFlight && system_.now() > pollDeadline) {
 @ src/platform/glib/process.cpp | the polite stop sent to the leader only
 -   void terminate() override { ::kill(group_ ? -pid_ : pid_, SIGTERM); }
 +   void terminate() override { ::kill(pid_, SIGTERM); }
-@ src/backend/shutdown.cpp | a stubborn backend never killed
+@ src/backend/backend_supervisor.cpp | a stubborn backend never killed
 -   if (backend->isRunning()) backend->kill();
 +   (void)0;
 @ src/platform/glib/process.cpp | no guardian stop after the program was killed
@@ -53,19 +53,19 @@ read -r -d '' faults <<'TABLE' || true
 @ src/ui/navigation_policy.cpp | a host that only starts with the loopback address allowed
 -   return host == "127.0.0.1" || host == "localhost";
 +   return host.rfind("127.0.0.1", 0) == 0 || host == "localhost";
-@ src/ui/file_chooser.cpp | the chooser's cancel giving an empty list
+@ src/ui/page_policy.cpp | the chooser's cancel giving an empty list
 -   desktop_.chooseFiles(options, std::move(done));
 +   desktop_.chooseFiles(options, [done](platform::FileList f) { done(f ? f : platform::FileList(std::vector<std::string>{})); });
-@ src/ui/main_menu.cpp | Ctrl+W quitting
--               if (window) windowShouldClose();
-+               quitAction();
+@ src/application/main_menu.cpp | Ctrl+W quitting
+-            {kMenuClose, 'Z', ours('w'), [this] { window_.windowShouldClose(); }},
++            {kMenuClose, 'Z', ours('w'), [this] { quitAction(); }},
 @ src/platform/gtk3/web_view.cpp | the paste shortcut copying instead
 -       {EditCommand::Paste, WEBKIT_EDITING_COMMAND_PASTE},
 +       {EditCommand::Paste, WEBKIT_EDITING_COMMAND_COPY},
 @ src/platform/gtk3/application.cpp | a second start never showing the hidden window
 -     r->delegate->applicationShouldHandleReopen(r->desktop.hasVisibleWindow());
 +     r->delegate->applicationShouldHandleReopen(true);
-@ src/application/locations.h | the window painted in the wrong colour
+@ src/application/app_delegate.cpp | the window painted in the wrong colour
 - 247.0 / 255.0, 1.0};
 + 255.0 / 255.0, 1.0};
 @ src/platform/gtk3/status_item.cpp | the status item's menu left unexported
@@ -84,13 +84,15 @@ read -r -d '' faults <<'TABLE' || true
 -   // Non-blocking, so that a FIFO cannot stall the caller; only a regular file is text.
 -   const Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
 +   const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-@ src/ui/window.cpp | a crash loop given one more reload
--   if (!withinLimit(contentCrashes_, 2, 60.0)) {
-+   if (!withinLimit(contentCrashes_, 3, 60.0)) {
-@ src/backend/backend_launch.cpp | a restart that empties the log
+@ src/ui/main_window.h | a crash loop given one more reload
+-   RecoveryLimit contentCrashes_{2, 60.0};
++   RecoveryLimit contentCrashes_{3, 60.0};
+@ src/backend/backend_supervisor.cpp | a restart that empties the log
+-   events_.restarting();
 -   startBackend(/*emptyLog=*/false);
++   events_.restarting();
 +   startBackend(/*emptyLog=*/true);
-@ src/ui/navigation_policy.cpp | a drop outside the page's zones followed
+@ src/ui/page_policy.cpp | a drop outside the page's zones followed
 -   if (address && system_.now() - droppedAt_ < kDropFollowedWithin &&
 +   if (false && system_.now() - droppedAt_ < kDropFollowedWithin &&
 @ src/backend/probe.h | a listener of another user accepted
@@ -113,9 +115,11 @@ read -r -d '' faults <<'TABLE' || true
 + 
 + void GtkDesktop::closeAlerts() {
 +   if (!alerts_.empty()) gtk_widget_destroy(alerts_.back());
-@ src/ui/window.cpp | a try again starting a backend beside a panel that answers
--       if (alive) {
-+       if (alive && false) {
+@ src/backend/backend_supervisor.cpp | a try again starting a backend beside a panel that answers
+-     if (alive) {
+-       events_.panelAnswers();
++     if (alive && false) {
++       events_.panelAnswers();
 @ src/application/app_delegate.cpp | an upgrade's stamp ignored
 -   if (!setupUnderWay && root && !installedCodeOutdated(locations_, *root)) {
 +   if (!setupUnderWay && root) {
@@ -146,38 +150,38 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/gtk3/sandbox.cpp | the engine's sandbox left off
 -     webkit_web_context_set_sandbox_enabled(webkit_web_context_get_default(), TRUE);
 +     (void)0;
-@ src/ui/navigation_policy.cpp | one kind of permission granted
-- bool AppDelegate::decidePermission(platform::Permission) {
+@ src/ui/page_policy.cpp | one kind of permission granted
+- bool PagePolicy::decidePermission(platform::Permission) {
 -   return false;
-+ bool AppDelegate::decidePermission(platform::Permission kind) {
++ bool PagePolicy::decidePermission(platform::Permission kind) {
 +   return kind == platform::Permission::Notifications;
 @ src/backend/ready_root.cpp | an approot holding a NUL accepted
 -   if (!text || text->find('\0') != std::string::npos) return std::nullopt;
 +   if (!text) return std::nullopt;
-@ src/setup/wizard.cpp | the wizard not kept past a quit
+@ src/setup/first_run_setup.cpp | the wizard not kept past a quit
 -   options.statusFile = locations_.wizardStatusFile;
 +   (void)0;
-@ src/setup/wizard.cpp | the setup run's lock not held by the wizard's keeper
+@ src/setup/first_run_setup.cpp | the setup run's lock not held by the wizard's keeper
 -   options.lock = setupLock_.get();
 +   (void)0;
-@ src/setup/wizard.cpp | the wizard's end removed before a start that follows it reads it
-- void AppDelegate::finishWizard(std::optional<int> status) {
-+ void AppDelegate::finishWizard(std::optional<int> status) {
+@ src/setup/first_run_setup.cpp | the wizard's end removed before a start that follows it reads it
+- void FirstRunSetup::finishWizard(std::optional<int> status) {
++ void FirstRunSetup::finishWizard(std::optional<int> status) {
 +   platform::removeFile(locations_.wizardStatusFile);
 @ src/platform/glib/process.cpp | a killed keeper's wizard group left running
 -   if (n != 1) {
 +   if (n != 1 && false) {
-@ src/setup/wizard.cpp | a folder at setup.status left in the way
+@ src/setup/first_run_setup.cpp | a folder at setup.status left in the way
 -   platform::replaceFile(locations_.wizardStatusFile, kRunning + followedLog_.value_or("") + "\n");
 +   if (!platform::isDirectory(locations_.wizardStatusFile)) platform::replaceFile(locations_.wizardStatusFile, kRunning + followedLog_.value_or("") + "\n");
-@ src/setup/wizard.cpp | an older version's wizard taken for this version's install
+@ src/setup/first_run_setup.cpp | an older version's wizard taken for this version's install
 -         (shipped && ran && ran != shipped) ||
 +         false ||
-@ src/setup/wizard.cpp | a lock held by another program followed in silence
--       setupPage_->note(dataFolderLocked(locations_.appSupportDir));
+@ src/setup/first_run_setup.cpp | a lock held by another program followed in silence
+-       setupPage_.note(dataFolderLocked(locations_.appSupportDir));
 +       (void)0;
-@ src/setup/wizard.cpp | a wizard that runs for hours followed in silence
--     setupPage_->note(wizardTakesTooLong(locations_.setupLogFile));
+@ src/setup/first_run_setup.cpp | a wizard that runs for hours followed in silence
+-     setupPage_.note(wizardTakesTooLong(locations_.setupLogFile));
 +     (void)0;
 @ src/setup/install.cpp | a large install record read as none
 -   const std::string text = platform::readUtf8File(path, SIZE_MAX).value_or("");
@@ -204,13 +208,13 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/posix/files.cpp | a file cut short by a full disk left in place
 -       if (error) fs::remove(to, ignored);
 +       (void)ignored;
-@ src/backend/backend_launch.cpp | a backend given up on in silence
--     configAlert(kBackendGaveUpTitle, backendGaveUpText(locations_.shellLogFile));
+@ src/backend/backend_supervisor.cpp | a backend given up on in silence
+-     events_.alert(kBackendGaveUpTitle, backendGaveUpText(locations_.shellLogFile));
 +     (void)0;
-@ src/ui/window.cpp | a second start after a give-up not trying again
--   if (!hasVisibleWindows) window->present();
+@ src/application/app_delegate.cpp | a second start after a give-up not trying again
+-   if (!hasVisibleWindows) window_.showWindow();
 -   tryAgain();
-+   if (!hasVisibleWindows) showWindow();
++   if (!hasVisibleWindows) window_.showWindow();
 @ src/platform/gtk3/sandbox.cpp | the engine's sandbox turned off by a "0"
 -   return value && std::strcmp(value, "0") != 0;
 +   return value;
@@ -234,7 +238,7 @@ read -r -d '' faults <<'TABLE' || true
 @ src/platform/gtk3/desktop.cpp | a window without its icon
 -   gtk_window_set_default_icon_name(info_.iconName.c_str());
 +   (void)0;
-@ src/ui/window.cpp | a window taller than the screen
+@ src/ui/main_window.cpp | a window taller than the screen
 -   options.height = std::min(840, area.height - kFrame.height);
 +   options.height = 840;
 @ src/platform/gtk3/web_view.cpp | a context menu entry for a new window
@@ -263,18 +267,18 @@ read -r -d '' faults <<'TABLE' || true
 -   if (gtk_window_activate_key(window, event)) return TRUE;
 +   if (gtk_window_activate_key(window, event)) return TRUE;
 +   if (gtk_window_propagate_key_event(window, event)) return TRUE;
-@ src/ui/main_menu.cpp | a page keeping the user from closing the window
--           {"Zamknij", 'Z', ours('w'),
-+           {"Zamknij", 'Z', ctrl('w'),
+@ src/application/main_menu.cpp | a page keeping the user from closing the window
+-            {kMenuClose, 'Z', ours('w'), [this] { window_.windowShouldClose(); }},
++            {kMenuClose, 'Z', ctrl('w'), [this] { window_.windowShouldClose(); }},
 @ src/platform/gtk3/web_view.cpp | cookies kept in memory only
 -   keepCookies(webkit_web_view_get_context(view_.get()));
 +   (void)keepCookies;
-@ src/ui/status_item.cpp | a quit that does not wait for the page's question
--       window->present();
-+       desktop_.quit();
-@ src/ui/navigation_policy.cpp | files handed over for a drag that started in the page
--   if (drop.fromOtherProgram && !drop.files.empty()) webView->handDroppedFiles(drop.files);
-+   if (!drop.files.empty()) webView->handDroppedFiles(drop.files);
+@ src/ui/main_window.cpp | a quit that does not wait for the page's question
+-       window_->present();
++       leave();
+@ src/ui/page_policy.cpp | files handed over for a drag that started in the page
+-   if (drop.fromOtherProgram && !drop.files.empty()) webView_->handDroppedFiles(drop.files);
++   if (!drop.files.empty()) webView_->handDroppedFiles(drop.files);
 @ src/platform/gtk3/dropped_files.cpp | dropped files never reaching the page
 - constexpr char kHand[] = "__halvarenTessaryDrop()";
 + constexpr char kHand[] = "void 0";

@@ -17,12 +17,12 @@ AppDelegate::AppDelegate(platform::Desktop& desktop, platform::System& system, L
     : desktop_(desktop),
       system_(system),
       locations_(std::move(locations)),
-      backend_(system, locations_,
-               {[this] { loadPanel(); }, [this] { setup_->runSetup(); },
-                [this] { window_.panelGone(); },
-                [this](const std::string& title, const std::string& text) {
-                  configAlert(title, text);
-                }}),
+      backend_(
+          system, locations_,
+          {[this] { loadPanel(); }, [this] { setup_->runSetup(); }, [this] { window_.panelGone(); },
+           [this](const std::string& title, const std::string& text) {
+             configAlert(title, text);
+           }}),
       window_(desktop, system,
               {[this] {
                  if (setup_) setup_->pageReloading();
@@ -48,10 +48,9 @@ void AppDelegate::buildWindow() {
   downloads_.attach(view);
   setup_ = std::make_unique<FirstRunSetup>(
       view, system_, locations_,
-      FirstRunSetup::Events{[this] { backend_.startBackend(); },
-                            [this](const std::string& title, const std::string& text) {
-                              configAlert(title, text);
-                            }});
+      FirstRunSetup::Events{
+          [this] { backend_.startBackend(); },
+          [this](const std::string& title, const std::string& text) { configAlert(title, text); }});
   view.setLoadHandler([this] {
     if (!window_.panelLoaded()) setup_->pageLoaded();
   });

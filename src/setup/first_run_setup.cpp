@@ -221,7 +221,7 @@ void FirstRunSetup::installFailed(const std::vector<platform::CopyFailure>& fail
   // failure.
   setupLock_.reset();
   setupPage_.end(failCall(copyFailure(failures.front().path, failures.front().reason,
-                                       failures.size(), locations_.setupLogFile)));
+                                      failures.size(), locations_.setupLogFile)));
 }
 
 }  // namespace tessary

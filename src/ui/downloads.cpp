@@ -14,7 +14,7 @@ void Downloads::attach(platform::WebView& webView) {
 }
 
 void Downloads::saveDownload(const std::string& suggestedName,
-                               std::shared_ptr<platform::Download> download) {
+                             std::shared_ptr<platform::Download> download) {
   auto transfer =
       std::make_shared<Transfer>(Transfer{suggestedName, std::move(download), {}, false});
   transfer->download->setEndHandler([this, weak = std::weak_ptr(transfer)](bool complete) {

@@ -1,10 +1,15 @@
-// The delegate on the fake platform, each scenario checked against its whole transcript: what
-// only a manual clock or the inside can show of the launch, menus, polling, restarts and setup.
+// The delegate, and the objects it is composed of, on the fake platform, each scenario checked
+// against its whole transcript: what only a manual clock or the inside can show of the launch,
+// menus, polling, restarts, downloads, drops and setup.
 #include <algorithm>
 #include <fstream>
 #include <set>
 
 #include "logic/fake_platform.h"
+
+#include "backend/backend_supervisor.h"
+#include "ui/downloads.h"
+#include "ui/page_policy.h"
 
 #include "platform/webkit/address.h"
 #include "setup/js_string.h"
@@ -111,58 +116,72 @@ TEST(Window, EveryMenuEntryHasItsOwnKeysAndDoesItsOwnThing) {
   EXPECT_EQ(w.take(), (Strings{"ask to leave", "present"}));
 }
 
-// Downloads ask one at a time; one that does not arrive whole, or still runs at quit, leaves
-// nothing. A drop the page does not take is not followed by the engine's navigation to it.
-TEST(Window, DownloadsAskInTurnLeaveNothingPartialAndADropIsNotFollowed) {
+// Downloads ask one at a time; one that does not arrive whole, or still runs when they end,
+// leaves nothing. A drop the page does not take is not followed by the engine's navigation to
+// it, and only one from another program hands the page its files.
+TEST(Page, DownloadsAskInTurnLeaveNothingPartialAndADropIsNotFollowed) {
   TempDir saved;
-  auto w = std::make_unique<World>();
-  w->launch(200);
-  w->take();
+  Fake fake;
+  fake.log.dir = saved.path();
+  auto window = fake.createWindow({});
+  auto downloads = std::make_unique<Downloads>(fake);
+  downloads->attach(window->webView());
   std::shared_ptr<FakeDownload> d[3];
   for (int i = 0; i < 3; ++i)
-    w->view().saveAs(std::to_string(i) + ".bin",
-                     d[i] = std::make_shared<FakeDownload>(w->fake.log, std::to_string(i)));
+    fake.window->saveAs(std::to_string(i) + ".bin",
+                        d[i] = std::make_shared<FakeDownload>(fake.log, std::to_string(i)));
   for (auto answer : {platform::FileList(Strings{saved / "0"}), platform::FileList(),
                       platform::FileList(Strings{saved / "2"})})
-    w->fake.choosers.at(w->fake.choosers.size() - 1)(answer);
-  EXPECT_EQ(w->take(),
-            (Strings{"choose Zapisz plik 0.bin", "0 to " + saved / "0", "choose Zapisz plik 1.bin",
-                     "1 cancelled", "choose Zapisz plik 2.bin", "2 to " + saved / "2"}));
+    fake.choosers.at(fake.choosers.size() - 1)(answer);
+  EXPECT_EQ(fake.log.take(), (Strings{"window  0x0 min 0x0 #000000", "choose Zapisz plik 0.bin",
+                                      "0 to ~/0", "choose Zapisz plik 1.bin", "1 cancelled",
+                                      "choose Zapisz plik 2.bin", "2 to ~/2"}));
   for (const char* name : {"0", "2", "kept"}) writeFile(saved / name, "part");
   d[0]->ended(false);
-  w.reset();
+  downloads.reset();
+  EXPECT_EQ(fake.log.take(), Strings{"2 cancelled"}) << "the one still written when they end";
   EXPECT_EQ(std::filesystem::exists(saved / "0") + std::filesystem::exists(saved / "2"), 0);
   EXPECT_EQ(readFile(saved / "kept"), "part");
 
-  World p;
-  p.launch(200);
-  p.take();
-  // Only a drop from another program hands the page its files.
+  PagePolicy page(fake, fake);
+  page.attach(window->webView());
   for (bool fromOtherProgram : {false, true})
-    p.view().dropped(
+    fake.window->dropped(
         {{"file:///dropped.txt", "https://example.com/"}, {"/dropped.txt"}, fromOtherProgram});
-  EXPECT_EQ(p.take(), Strings{"hand /dropped.txt"});
-  EXPECT_FALSE(p.view().allow(platform::addressOf("file:///dropped.txt")));
-  p.fake.advance(2.1);
-  EXPECT_TRUE(p.view().allow(platform::addressOf("file:///dropped.txt")));
+  EXPECT_EQ(fake.log.take(), Strings{"hand /dropped.txt"});
+  EXPECT_FALSE(fake.window->allow(platform::addressOf("file:///dropped.txt")));
+  fake.advance(2.1);
+  EXPECT_TRUE(fake.window->allow(platform::addressOf("file:///dropped.txt")));
 }
 
-TEST(Polling, ProbesOneAtATimeAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
-  World w;
-  w.installCode();
-  w.launch(std::nullopt);
-  w.take();
-  w.fake.advance(60.0);  // the first poll goes out at 0.5 s and stays out
-  EXPECT_EQ(w.take(), Strings{kPoll});
-  w.fake.advance(0.5);
-  EXPECT_EQ(w.take(), Strings{"alert Backend nie wystartował|Panel nie odpowiedział na "
-                              "http://127.0.0.1:8477 w ciągu 60 sekund.\n\nZajrzyj do logu:\n" +
-                              kData +
-                              "/native-shell.log\n\nalbo uruchom ręcznie w Terminalu: uv run "
-                              "tessary serve"});
-  w.fake.advance(30);
-  w.fake.answer(204);
-  EXPECT_EQ(w.take(), Strings{kLoad}) << "the server runs on; a late answer still loads";
+// The poll asks one probe at a time; the deadline alert comes on time all the same, and a late
+// answer still shows the panel.
+TEST(Backend, PollsOneProbeAtATimeAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
+  TempDir dir;
+  Fake fake;
+  fake.log.dir = dir.path();
+  const Locations l = computeLocations(dir / "data", std::nullopt);
+  writeFile(dir / "code/.venv/bin/tessary", "");
+  writeFile(l.approotFile, dir / "code\n");
+  BackendSupervisor backend(
+      fake, l,
+      {[&] { fake.log("panel answers"); }, [&] { fake.log("setup"); },
+       [&] { fake.log("restarting"); },
+       [&](const std::string& title, const std::string&) { fake.log("alert " + title); }});
+  backend.startBackend();
+  EXPECT_EQ(fake.log.take(), Strings{kBackend});
+  fake.advance(60.0);  // the first poll goes out at 0.5 s and stays out
+  EXPECT_EQ(fake.log.take(), Strings{kPoll});
+  fake.advance(0.5);
+  EXPECT_EQ(fake.log.take(), Strings{"alert Backend nie wystartował"});
+  fake.advance(30);
+  fake.answer(204);
+  EXPECT_EQ(fake.log.take(), Strings{"panel answers"})
+      << "the server runs on; a late answer counts";
+  fake.advance(5);
+  EXPECT_EQ(fake.log.take(), Strings{}) << "no poll after the answer";
+  backend.stopBackendIfOwned();
+  EXPECT_EQ(fake.log.take(), Strings{"terminate"});
 }
 
 // Past its limit each recovery stops and says so once; the window brought back tries again.
