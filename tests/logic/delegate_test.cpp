@@ -156,7 +156,7 @@ TEST(Page, DownloadsAskInTurnLeaveNothingPartialAndADropIsNotFollowed) {
 
 // The poll asks one probe at a time; the deadline alert comes on time all the same, and a late
 // answer still shows the panel.
-TEST(Backend, PollsOneProbeAtATimeAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
+TEST(Supervision, PollsOneProbeAtATimeAndNeitherTheAlertNorALateAnswerWaitsForAProbe) {
   TempDir dir;
   Fake fake;
   fake.log.dir = dir.path();
