@@ -7,9 +7,9 @@
 
 #include <set>
 
-#include "base/locations.h"
 #include "backend/probe.h"
 #include "backend/ready_root.h"
+#include "base/locations.h"
 #include "platform/posix/listener_owner.h"
 #include "platform/webkit/address.h"
 #include "setup/install.h"
