@@ -29,8 +29,8 @@ GCallback contextMenuCallback() {
 #endif
 }
 
-// The object that emits "download-started" for the view's downloads: its web context in 4.1,
-// its network session in 6.0.
+// The object that emits "download-started" for the view's downloads: its network session in
+// 6.0, its web context in 4.1.
 inline gpointer downloadsOf(WebKitWebView* view) {
 #ifdef TESSARY_WEBKITGTK_6
   return webkit_web_view_get_network_session(view);
@@ -39,19 +39,23 @@ inline gpointer downloadsOf(WebKitWebView* view) {
 #endif
 }
 
-// The view's website data: the folder the engine keeps it in (may be none) and its cookies.
-inline WebKitWebsiteDataManager* websiteDataOf(WebKitWebView* view) {
+// The view's cookies, and the folder where the engine keeps the rest of its website data (none
+// where it keeps it nowhere).
+struct WebsiteData {
+  WebKitCookieManager* cookies;
+  const char* folder;
+};
+inline WebsiteData websiteDataOf(WebKitWebView* view) {
 #ifdef TESSARY_WEBKITGTK_6
-  return webkit_network_session_get_website_data_manager(webkit_web_view_get_network_session(view));
+  WebKitNetworkSession* session = webkit_web_view_get_network_session(view);
+  WebKitWebsiteDataManager* data = webkit_network_session_get_website_data_manager(session);
+  return {webkit_network_session_get_cookie_manager(session),
+          webkit_website_data_manager_get_base_data_directory(data)};
 #else
-  return webkit_web_context_get_website_data_manager(webkit_web_view_get_context(view));
-#endif
-}
-inline WebKitCookieManager* cookiesOf(WebKitWebView* view) {
-#ifdef TESSARY_WEBKITGTK_6
-  return webkit_network_session_get_cookie_manager(webkit_web_view_get_network_session(view));
-#else
-  return webkit_website_data_manager_get_cookie_manager(websiteDataOf(view));
+  WebKitWebsiteDataManager* data =
+      webkit_web_context_get_website_data_manager(webkit_web_view_get_context(view));
+  return {webkit_website_data_manager_get_cookie_manager(data),
+          webkit_website_data_manager_get_base_data_directory(data)};
 #endif
 }
 

@@ -41,11 +41,11 @@ Permission kindOf(WebKitPermissionRequest* request) {
 // data folder by itself, but cookies only in memory unless told: kept beside the rest, they
 // outlive a quit as in a browser (session cookies still end with the program).
 void keepCookies(WebKitWebView* view) {
-  const char* base = webkit_website_data_manager_get_base_data_directory(websiteDataOf(view));
+  const auto [cookies, base] = websiteDataOf(view);
   GCharPtr file(
       base ? g_build_filename(base, "cookies.sqlite", nullptr)
            : g_build_filename(g_get_user_data_dir(), g_get_prgname(), "cookies.sqlite", nullptr));
-  webkit_cookie_manager_set_persistent_storage(cookiesOf(view), file.get(),
+  webkit_cookie_manager_set_persistent_storage(cookies, file.get(),
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
 }
 
