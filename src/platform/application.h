@@ -37,8 +37,8 @@ struct ApplicationInfo {
   std::string summary;      // what --help says the program does
   std::string versionHelp;  // what --help says --version does
   std::string comment;      // what the about dialog says the program is
-  // Of its windows, its status item and its about dialog; the platform finds it among the
-  // program's own icons too (see resourceDirectory).
+  // Of its windows and its about dialog. The platform looks for it, and for the status item's
+  // icon, among the program's own icons too (see resourceDirectory).
   std::string iconName;
 };
 
