@@ -6,9 +6,6 @@
 
 int main(int argc, char** argv) {
   using namespace tessary;
-  auto executable = platform::executablePath();
-  const Locations locations = computeLocations(
-      platform::userDataDirectory(), executable ? resourceDirectoryFor(*executable) : std::nullopt);
   const platform::ApplicationInfo info{
       kApplicationId,
       kProgramName,
@@ -18,8 +15,9 @@ int main(int argc, char** argv) {
       "go, czeka na panel i pokazuje go.",
       "Wypisuje wersję programu i kończy działanie",
       "Panel Halvaren Tessary na pulpicie",
-      kProgramName,
-      locations.iconThemeDir};
+      kProgramName};
+  const Locations locations =
+      computeLocations(platform::userDataDirectory(), platform::resourceDirectory(info));
   return platform::runApplication(
       info, argc, argv, [&locations](platform::Desktop& desktop, platform::System& system) {
         return std::make_unique<AppDelegate>(desktop, system, locations);

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-namespace tessary::platform {
+namespace tessary {
 
 template <typename T, T kNone, void (*kClose)(T)>
 class UniqueHandle {
@@ -37,4 +37,4 @@ inline void closeFd(int fd) {
 }
 using Fd = UniqueHandle<int, -1, closeFd>;
 
-}  // namespace tessary::platform
+}  // namespace tessary

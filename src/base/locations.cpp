@@ -1,19 +1,7 @@
 // Where the program keeps its files and finds the ones it ships with.
 #include "base/locations.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace tessary {
-
-std::optional<std::string> resourceDirectoryFor(const std::string& executablePath) {
-  namespace fs = std::filesystem;
-  fs::path prefix = fs::path(executablePath).parent_path().parent_path();
-  fs::path resources = prefix / "share" / kProgramName;
-  std::error_code error;
-  if (!fs::is_directory(resources, error)) return std::nullopt;
-  return resources.string();
-}
 
 Locations computeLocations(const std::string& dataHome,
                            const std::optional<std::string>& resourceDir) {
@@ -32,7 +20,6 @@ Locations computeLocations(const std::string& dataHome,
     l.bundledUVDir = *resourceDir + "/bin";
     l.bundledSetupHTML = *resourceDir + "/setup.html";
     l.bundledStamp = *resourceDir + "/app-root.stamp";
-    l.iconThemeDir = std::filesystem::path(*resourceDir).parent_path().string() + "/icons";
   }
   return l;
 }

@@ -30,12 +30,7 @@ struct Locations {
   std::optional<std::string> bundledSetupHTML;
   // The shipped tree's identity, computed by the build.
   std::optional<std::string> bundledStamp;
-  // The program's icons, in a hicolor theme beside its resources.
-  std::optional<std::string> iconThemeDir;
 };
-
-// "<folder of the executable>/../share/halvaren-tessary", when that folder exists.
-std::optional<std::string> resourceDirectoryFor(const std::string& executablePath);
 
 // Nothing is created on disk.
 Locations computeLocations(const std::string& dataHome,

@@ -1,4 +1,4 @@
-// Process entry into the desktop's event loop, and the two look-ups start-up needs.
+// Process entry into the desktop's event loop, and the look-ups start-up needs.
 #pragma once
 
 #include <functional>
@@ -27,16 +27,19 @@ using DelegateFactory =
 
 // Who the application is, as the desktop shows it.
 struct ApplicationInfo {
-  std::string id;           // the single instance's name on the session bus
-  std::string command;      // the command's name, for messages
+  // The application's identity in reverse-DNS form. What it names is the platform's business:
+  // on Linux the single instance's name on the session bus (and so the desktop entry's name).
+  std::string id;
+  // The command's name, for messages; on Linux also the name of its folders under share/.
+  std::string command;
   std::string name;         // the product's name, in the about dialog
   std::string version;      // printed by --version, shown in the about dialog
   std::string summary;      // what --help says the program does
   std::string versionHelp;  // what --help says --version does
   std::string comment;      // what the about dialog says the program is
-  std::string iconName;     // of its windows and its about dialog
-  // Icons of the program's own that no system theme holds (a build tree, another prefix).
-  std::optional<std::string> iconThemeDir;
+  // Of its windows and its about dialog. The platform looks for it, and for the status item's
+  // icon, among the program's own icons too (see resourceDirectory).
+  std::string iconName;
 };
 
 // Runs the event loop of the single instance named info.id. A second start hands over to the
@@ -47,7 +50,9 @@ int runApplication(const ApplicationInfo& info, int argc, char** argv,
 
 // The user's data folder (XDG data home).
 std::string userDataDirectory();
-// The running executable's path, when the system tells it.
-std::optional<std::string> executablePath();
+// The folder of the resources the program ships with, when it has one. On Linux it is
+// "<folder of the executable>/../share/<command>", laid out alike in the build tree and an
+// installed prefix, with the program's own icons in a hicolor theme at "../share/icons".
+std::optional<std::string> resourceDirectory(const ApplicationInfo& info);
 
 }  // namespace tessary::platform

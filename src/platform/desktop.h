@@ -60,15 +60,19 @@ class Desktop {
   virtual ~Desktop() = default;
   // Remembered and attached to the main window once it exists.
   virtual void installMenuBar(std::vector<Menu> menus) = 0;
-  // The room the main window may take on the screen it opens on, when known.
+  // The room the main window may take on the screen it opens on: a hint, where the desktop
+  // tells it (GTK 4 on Wayland, for one, tells nothing; the caller then keeps its own sizes).
   virtual std::optional<Size> workArea() = 0;
-  // Creates the main window with its web view, centred, and shows it: the area of the page
-  // painted in the background colour, the rest in the theme's, the page holding the focus.
+  // Creates the main window with its web view and shows it: the area of the page painted in
+  // the background colour, the rest in the theme's, the page holding the focus. Centred on the
+  // screen where the desktop lets a program place its windows; a desktop that places them
+  // itself (a Wayland compositor) may put it anywhere.
   virtual std::unique_ptr<Window> createWindow(const WindowOptions& options) = 0;
   virtual std::unique_ptr<StatusItem> createStatusItem(const StatusItemOptions& options) = 0;
-  // A warning with one button, modal to the main window, shown without waiting for it: a
-  // toolkit without nested loops cannot block. pressed, when given, runs on the main loop once
-  // the button is pressed. A quit answers every alert still open.
+  // A warning with one button, modal to the main window (a sheet, where the desktop has them),
+  // shown without waiting for it: alert returns at once, as a toolkit without nested loops
+  // must. pressed, when given, runs on the main loop once the button is pressed. A quit
+  // answers every alert still open, without running pressed.
   virtual void alert(const std::string& title, const std::string& text, const std::string& button,
                      std::function<void()> pressed) = 0;
   virtual void showAbout() = 0;

@@ -48,7 +48,10 @@ class Download {
 // With the file name the engine suggests.
 using DownloadHandler =
     std::function<void(const std::string& suggestedName, std::shared_ptr<Download> download)>;
-// A drop on the page, told when the user lets go and before the engine acts on it.
+// A drop on the page, told once the user lets go over the view, before the page's own drop
+// event runs: files handed over from the handler (see handDroppedFiles) reach that event. Where
+// the page takes no part of the drop, what the engine does next (open what was dropped in place
+// of the page) is a navigation, put to the navigation policy as any other.
 struct Drop {
   std::vector<std::string> dropped;  // addresses, or text
   std::vector<std::string> files;    // the local files among the addresses, as paths

@@ -10,7 +10,7 @@
 #include "backend/probe.h"
 #include "backend/ready_root.h"
 #include "base/locations.h"
-#include "platform/posix/listener_owner.h"
+#include "platform/linux/listener_owner.h"
 #include "platform/webkit/address.h"
 #include "setup/install.h"
 #include "setup/js_string.h"

@@ -1,9 +1,9 @@
 // The page's body given the focus that a screen reader starts from (see page_focus.h).
-#include "platform/gtk3/page_focus.h"
+#include "platform/webkit/page_focus.h"
 
 #include <memory>
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 namespace {
 
@@ -32,4 +32,4 @@ void keepPageFocused(WebKitWebView* view) {
                                          script.get());
 }
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

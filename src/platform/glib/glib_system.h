@@ -8,10 +8,10 @@
 
 namespace tessary::platform::glib {
 
-class GlibSystem final : public System {
+class System final : public platform::System {
  public:
-  GlibSystem();
-  ~GlibSystem() override;
+  System();
+  ~System() override;
   double now() override;
   void sleep(double seconds) override;
   void post(std::function<void()> work) override;

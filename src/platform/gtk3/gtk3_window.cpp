@@ -1,13 +1,13 @@
 // The main window on GTK 3.
-#include "platform/gtk3/window.h"
+#include "platform/gtk3/gtk3_window.h"
 
 namespace tessary::platform::gtk3 {
 
 using namespace glib;
 
-GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& options,
-                             GtkWidget* menuBar, GtkAccelGroup* accelerators,
-                             std::vector<Accelerator> beforePage, std::function<void()> beforeView)
+MainWindow::MainWindow(GtkApplication* application, const WindowOptions& options,
+                       GtkWidget* menuBar, GtkAccelGroup* accelerators,
+                       std::vector<Accelerator> beforePage, std::function<void()> beforeView)
     : window_(GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(application)))),
       menuBar_(menuBar),
       page_(GTK_BOX(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0))),
@@ -43,15 +43,15 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowOptions& o
   gtk_widget_show_all(GTK_WIDGET(window_.get()));
 }
 
-GtkMainWindow::~GtkMainWindow() {
+MainWindow::~MainWindow() {
   // A menu still open (a quit from the status menu or a signal while the user browses one)
   // is closed while the bar is in its window: closed later, GTK looks for the window in vain.
   if (menuBar_) gtk_menu_shell_deactivate(GTK_MENU_SHELL(menuBar_));
   gtk_widget_destroy(GTK_WIDGET(window_.get()));
 }
 
-gboolean GtkMainWindow::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
-  auto* self = static_cast<GtkMainWindow*>(data);
+gboolean MainWindow::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
+  auto* self = static_cast<MainWindow*>(data);
   // TRUE keeps the window: only the handler decides what closing means.
   return self->shouldClose_ ? !self->shouldClose_() : FALSE;
 }
@@ -60,8 +60,8 @@ gboolean GtkMainWindow::onDelete(GtkWidget*, GdkEvent*, gpointer data) {
 // so a page's own editors would never get Ctrl+A, Ctrl+Z or Ctrl+M. The web view hands every
 // key to the page and, where the page leaves it, sends the same event back to the window once
 // more, marked to pass the view by: only then do the menus act on it.
-gboolean GtkMainWindow::onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data) {
-  auto* self = static_cast<GtkMainWindow*>(data);
+gboolean MainWindow::onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer data) {
+  auto* self = static_cast<MainWindow*>(data);
   const auto held =
       static_cast<GdkModifierType>(event->state & gtk_accelerator_get_default_mod_mask());
   const guint key = gdk_keyval_to_lower(event->keyval);

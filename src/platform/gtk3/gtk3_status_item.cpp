@@ -1,6 +1,6 @@
 // The status-area icon through Ayatana AppIndicator. Without a StatusNotifierWatcher on the
 // bus the library falls back to an old X tray icon by itself.
-#include "platform/gtk3/status_item.h"
+#include "platform/gtk3/gtk3_status_item.h"
 
 #include <libayatana-appindicator/app-indicator.h>
 

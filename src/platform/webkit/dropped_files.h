@@ -10,12 +10,12 @@
 // passes through the program.
 #pragma once
 
-#include <webkit2/webkit2.h>
+#include "platform/webkit/compat.h"
 
 #include <string>
 #include <vector>
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 class DroppedFiles {
  public:
@@ -36,4 +36,4 @@ class DroppedFiles {
   std::vector<std::string> paths_;
 };
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

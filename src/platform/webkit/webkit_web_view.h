@@ -1,26 +1,27 @@
-// The web view on WebKitGTK 4.1: what the engine does, told as the platform's events, and the
-// program's answers carried out.
+// The web view on WebKitGTK, the part any GTK shares: what the engine does, told as the
+// platform's events, and the program's answers carried out. The toolkit's part (putting the
+// view in its place, its drag and drop events) derives from it.
 #pragma once
 
-#include <webkit2/webkit2.h>
-
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "platform/glib/gobject_ptr.h"
-#include "platform/gtk3/dropped_files.h"
 #include "platform/web_view.h"
+#include "platform/webkit/compat.h"
+#include "platform/webkit/dropped_files.h"
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 using namespace glib;
 
-class GtkWebView final : public WebView {
+class WebView : public platform::WebView {
  public:
-  // The view goes into place, painted in background; beforeView runs before the engine starts
-  // any process of its.
-  GtkWebView(GtkBox* place, Color background, std::function<void()> beforeView);
-  ~GtkWebView() override;
+  // The view is painted in background; beforeView runs before the engine starts any process
+  // of its.
+  WebView(Color background, std::function<void()> beforeView);
+  ~WebView() override;
 
   void loadUrl(const std::string& url) override { startLoad(url); }
   void loadFile(const std::string& path, const std::string& readAccessRoot) override;
@@ -41,23 +42,29 @@ class GtkWebView final : public WebView {
   // Makes the view now, starting the engine's network process (see view()).
   void prepare() { view(); }
 
+ protected:
+  // The toolkit's part, once the view is made: puts it in its place, shows it with the focus,
+  // and watches the drags over it.
+  virtual void place(WebKitWebView* view) = 0;
+  // What a drag over the view carries, as soon as its data arrives (before the engine shows
+  // the page that it entered) and again as it moves.
+  void dragArrived(Drop dragged);
+  // The user let go over the view, before the engine delivers the drop to the page.
+  void dropArrived(bool fromOtherProgram);
+
  private:
   WebKitWebView* view();
   void startLoad(const std::string& page);
 
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
-  static void onDragData(GtkWidget*, GdkDragContext* context, gint, gint, GtkSelectionData* data,
-                         guint, guint, gpointer self);
-  static gboolean onDrop(GtkWidget*, GdkDragContext* context, gint, gint, guint, gpointer self);
-  static void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer self);
+  static void onDownloadStarted(GObject*, WebKitDownload* download, gpointer self);
   static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request,
                                       gpointer self);
   static void onTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
   static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
   static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);
-  static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
-                                WebKitHitTestResult*, gpointer);
+  static gboolean onContextMenu(WebKitContextMenu* menu);
   static void onClose(WebKitWebView*, gpointer self);
   static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
   static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
@@ -77,7 +84,6 @@ class GtkWebView final : public WebView {
   // Who asked the page to let go, until it answers or the user stays.
   std::function<void(LeaveAnswer)> leave_;
   bool asking_ = false;
-  GtkBox* place_;
   Color background_;
   std::function<void()> beforeView_;
   // The load last asked for: asked, started; the end of one it replaced is not its end.
@@ -88,4 +94,4 @@ class GtkWebView final : public WebView {
   SignalConnections signals_;
 };
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

@@ -2,7 +2,6 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 
 #include "base/handle.h"
 #include "base/text.h"
+#include "platform/linux/kernel.h"
 
 namespace tessary::platform {
 
@@ -146,10 +146,7 @@ std::optional<std::string> replaceFile(const std::string& path, std::string_view
 
 ReservedFile::ReservedFile(const std::string& path, size_t room)
     : fd_(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)) {
-  struct stat info;
-  // Beyond its end, without making it longer: whoever follows the file sees only what is written.
-  if (fd_ && ::fstat(fd_.get(), &info) == 0)
-    ::fallocate(fd_.get(), FALLOC_FL_KEEP_SIZE, info.st_size, static_cast<off_t>(room));
+  if (fd_) reserveRoom(fd_.get(), room);
 }
 
 void ReservedFile::write(std::string_view bytes) {
@@ -310,13 +307,6 @@ std::optional<std::string> fileIdentity(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-}
-
-std::optional<std::string> executablePath() {
-  char buffer[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return std::nullopt;
-  return std::string(buffer, static_cast<size_t>(n));
 }
 
 AppendFile::AppendFile(const std::string& path) {

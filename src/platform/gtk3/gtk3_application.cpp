@@ -9,8 +9,9 @@
 
 #include "platform/application.h"
 #include "platform/glib/environment.h"
-#include "platform/glib/system.h"
-#include "platform/gtk3/desktop.h"
+#include "platform/glib/glib_system.h"
+#include "platform/gtk3/gtk3_desktop.h"
+#include "platform/linux/installed_layout.h"
 
 namespace tessary::platform {
 
@@ -23,8 +24,8 @@ struct Running {
   const ApplicationInfo& info;
   GtkApplication* application;
   const DelegateFactory& makeDelegate;
-  GtkDesktop desktop;
-  GlibSystem system;
+  Desktop desktop;
+  glib::System system;
   std::unique_ptr<ApplicationDelegate> delegate;
 };
 
@@ -100,9 +101,9 @@ int runApplication(const ApplicationInfo& info, int argc, char** argv,
       {"version", 0, 0, G_OPTION_ARG_NONE, nullptr, info.versionHelp.c_str(), nullptr}, {}};
   g_application_add_main_option_entries(G_APPLICATION(application.get()), options);
   g_application_set_option_context_summary(G_APPLICATION(application.get()), info.summary.c_str());
-  Running running{info,         application.get(),
-                  makeDelegate, GtkDesktop(application.get(), info),
-                  GlibSystem(), nullptr};
+  Running running{info,           application.get(),
+                  makeDelegate,   gtk3::Desktop(application.get(), info, iconThemeDirectory(info)),
+                  glib::System(), nullptr};
   g_signal_connect(application.get(), "handle-local-options", G_CALLBACK(onLocalOptions), &running);
   g_signal_connect(application.get(), "startup", G_CALLBACK(onStartup), &running);
   g_signal_connect(application.get(), "activate", G_CALLBACK(onActivate), &running);

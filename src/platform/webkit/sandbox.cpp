@@ -1,11 +1,10 @@
 // Deciding whether the engine's sandbox can be used, without ever holding up the program.
-#include "platform/gtk3/sandbox.h"
+#include "platform/webkit/sandbox.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <webkit2/webkit2.h>
 
 #include <cerrno>
 #include <chrono>
@@ -15,8 +14,9 @@
 #include "base/handle.h"
 #include "platform/files.h"
 #include "platform/glib/gobject_ptr.h"
+#include "platform/webkit/compat.h"
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 using namespace glib;
 
@@ -120,10 +120,8 @@ void EngineSandbox::decide() {
     refusal_ = bubblewrap("gave no answer within half a second");
     if (trial_) ::kill(-trial_, SIGKILL);
   }
-  if (refusal_->empty()) {
-    webkit_web_context_set_sandbox_enabled(webkit_web_context_get_default(), TRUE);
-    return;
-  }
+  useSandbox(refusal_->empty());
+  if (refusal_->empty()) return;
   std::fprintf(stderr,
                "%s: the web engine's sandbox cannot be set up here, so pages run without it: "
                "%s\n",
@@ -148,4 +146,4 @@ EngineSandbox::~EngineSandbox() {
   if (thread_.joinable()) thread_.join();
 }
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

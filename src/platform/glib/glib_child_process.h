@@ -1,4 +1,4 @@
-// Child processes: spawning, process groups and their guardian, watched output pipes.
+// Child processes on GLib's main loop: spawned, their output pipes and their ends watched.
 #pragma once
 
 #include "platform/system.h"

@@ -2,13 +2,12 @@
 // where it should go.
 #pragma once
 
-#include <webkit2/webkit2.h>
-
 #include "platform/web_view.h"
+#include "platform/webkit/compat.h"
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 // Without a handler the download is cancelled.
 void watchDownload(WebKitDownload* download, const DownloadHandler& handler);
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

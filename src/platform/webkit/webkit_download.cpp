@@ -1,20 +1,20 @@
 // A WebKitGTK download as the platform's Download.
-#include "platform/gtk3/downloads.h"
+#include "platform/webkit/webkit_download.h"
 
 #include <memory>
 #include <utility>
 
 #include "platform/glib/gobject_ptr.h"
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 using namespace glib;
 
 namespace {
 
-class GtkDownload final : public Download, public std::enable_shared_from_this<GtkDownload> {
+class Download final : public platform::Download, public std::enable_shared_from_this<Download> {
  public:
-  GtkDownload(WebKitDownload* download, DownloadHandler handler)
+  Download(WebKitDownload* download, DownloadHandler handler)
       : download_(WEBKIT_DOWNLOAD(g_object_ref(download))), handler_(std::move(handler)) {
     signals_.connect(download, "decide-destination", onDecideDestination, this);
     signals_.connect(download, "failed", onFailed, this);
@@ -25,11 +25,9 @@ class GtkDownload final : public Download, public std::enable_shared_from_this<G
   void keepUntilAsked() { self_ = shared_from_this(); }
 
   void saveTo(const std::string& path) override {
-    GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
-    if (!uri) return cancel();
     // The program's chooser has already asked before replacing a file.
     webkit_download_set_allow_overwrite(download_.get(), TRUE);
-    webkit_download_set_destination(download_.get(), uri.get());
+    if (!setDestination(download_.get(), path)) cancel();
   }
   void cancel() override { webkit_download_cancel(download_.get()); }
   void setEndHandler(std::function<void(bool)> ended) override { ended_ = std::move(ended); }
@@ -37,7 +35,7 @@ class GtkDownload final : public Download, public std::enable_shared_from_this<G
  private:
   // Answered later, once the user has chosen; the transfer waits for the answer.
   static gboolean onDecideDestination(WebKitDownload*, gchar* suggested, gpointer data) {
-    auto self = static_cast<GtkDownload*>(data)->shared_from_this();
+    auto self = static_cast<Download*>(data)->shared_from_this();
     self->self_.reset();
     if (!self->handler_) {
       self->cancel();
@@ -48,7 +46,7 @@ class GtkDownload final : public Download, public std::enable_shared_from_this<G
   }
 
   static void onFailed(WebKitDownload*, GError*, gpointer data) {
-    static_cast<GtkDownload*>(data)->end(false);
+    static_cast<Download*>(data)->end(false);
   }
 
   // A server that goes away mid-transfer ends the download as if it were complete.
@@ -62,7 +60,7 @@ class GtkDownload final : public Download, public std::enable_shared_from_this<G
         headers ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
     const bool cut = expected > 0 && (!encoding || g_ascii_strcasecmp(encoding, "identity") == 0) &&
                      webkit_download_get_received_data_length(download) < expected;
-    static_cast<GtkDownload*>(data)->end(!cut);
+    static_cast<Download*>(data)->end(!cut);
   }
 
   // The engine reports a failure as "failed" and then "finished".
@@ -77,14 +75,14 @@ class GtkDownload final : public Download, public std::enable_shared_from_this<G
   const DownloadHandler handler_;
   std::function<void(bool)> ended_;
   bool ended_once_ = false;
-  std::shared_ptr<GtkDownload> self_;
+  std::shared_ptr<Download> self_;
   SignalConnections signals_;
 };
 
 }  // namespace
 
 void watchDownload(WebKitDownload* download, const DownloadHandler& handler) {
-  std::make_shared<GtkDownload>(download, handler)->keepUntilAsked();
+  std::make_shared<Download>(download, handler)->keepUntilAsked();
 }
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

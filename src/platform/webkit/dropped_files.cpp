@@ -1,11 +1,11 @@
 // The files of a drop from another program handed to the page (see dropped_files.h).
-#include "platform/gtk3/dropped_files.h"
+#include "platform/webkit/dropped_files.h"
 
 #include <memory>
 
 #include "platform/glib/gobject_ptr.h"
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 namespace {
 
@@ -103,4 +103,4 @@ bool DroppedFiles::answer(WebKitFileChooserRequest* request) {
   return true;
 }
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

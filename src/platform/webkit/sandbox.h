@@ -2,9 +2,9 @@
 //
 // WebKitGTK 2.50 runs a sandboxed content process through bubblewrap, and checks whether that
 // can work only inside containers: on a system that allows no unprivileged user namespaces
-// the content process cannot start and the engine ends the program. So the sandbox is turned
-// on only where bubblewrap was seen to work, as the engine runs it. This can go once the
-// engine falls back by itself outside containers.
+// the content process cannot start and the engine ends the program. So the sandbox is used
+// only where bubblewrap was seen to work, as the engine runs it. This can go once the engine
+// falls back by itself outside containers.
 #pragma once
 
 #include <sys/types.h>
@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 class EngineSandbox {
  public:
@@ -50,4 +50,4 @@ class EngineSandbox {
   bool decided_ = false;
 };
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

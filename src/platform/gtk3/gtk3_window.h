@@ -8,21 +8,21 @@
 
 #include "platform/desktop.h"
 #include "platform/glib/gobject_ptr.h"
+#include "platform/gtk3/gtk3_web_view.h"
 #include "platform/gtk3/menu.h"
-#include "platform/gtk3/web_view.h"
 
 namespace tessary::platform::gtk3 {
 
 using namespace glib;
 
-class GtkMainWindow final : public Window {
+class MainWindow final : public Window {
  public:
   // beforeView runs before the web view starts any process of the engine's. The page sees
   // every key before the accelerators and mnemonics, but those of beforePage.
-  GtkMainWindow(GtkApplication* application, const WindowOptions& options, GtkWidget* menuBar,
-                GtkAccelGroup* accelerators, std::vector<Accelerator> beforePage,
-                std::function<void()> beforeView);
-  ~GtkMainWindow() override;
+  MainWindow(GtkApplication* application, const WindowOptions& options, GtkWidget* menuBar,
+             GtkAccelGroup* accelerators, std::vector<Accelerator> beforePage,
+             std::function<void()> beforeView);
+  ~MainWindow() override;
 
   void present() override { gtk_window_present(window_.get()); }
   void hide() override { gtk_widget_hide(GTK_WIDGET(window_.get())); }
@@ -32,7 +32,8 @@ class GtkMainWindow final : public Window {
   }
   WebView& webView() override { return webView_; }
   GtkWindow* toplevel() { return window_.get(); }
-  GtkWebView& gtkWebView() { return webView_; }
+  // Makes the web view now (see webkit::WebView::prepare).
+  void prepareWebView() { webView_.prepare(); }
 
  private:
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
@@ -41,7 +42,7 @@ class GtkMainWindow final : public Window {
   GObjectPtr<GtkWindow> window_;
   GtkWidget* menuBar_;  // owned by the window; may be null
   GtkBox* page_;        // owned by the window
-  GtkWebView webView_;
+  WebView webView_;
   std::vector<Accelerator> beforePage_;
   std::function<bool()> shouldClose_;
   SignalConnections signals_;

@@ -6,10 +6,10 @@
 // page focused something of its own. The body then holds tabindex=-1, which the page can see.
 #pragma once
 
-#include <webkit2/webkit2.h>
+#include "platform/webkit/compat.h"
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 void keepPageFocused(WebKitWebView* view);
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit

@@ -1,9 +1,11 @@
 // Reading the owners of listening sockets out of /proc/net/tcp and /proc/net/tcp6.
-#include "platform/posix/listener_owner.h"
+#include "platform/linux/listener_owner.h"
 
 #include <cstdio>
 #include <sstream>
 #include <string>
+
+#include "platform/files.h"
 
 namespace tessary::platform {
 
@@ -45,6 +47,11 @@ std::vector<unsigned> loopbackListenerOwners(std::string_view tcp, std::string_v
     }
   }
   return owners;
+}
+
+std::vector<unsigned> loopbackListenerOwners(int port) {
+  return loopbackListenerOwners(readUtf8File("/proc/net/tcp").value_or(""),
+                                readUtf8File("/proc/net/tcp6").value_or(""), port);
 }
 
 }  // namespace tessary::platform

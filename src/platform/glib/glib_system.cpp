@@ -1,5 +1,5 @@
 // Clock, main queue, timers, worker threads and the HTTP probe on GLib, GIO and libsoup 3.
-#include "platform/glib/system.h"
+#include "platform/glib/glib_system.h"
 
 #include <gio/gio.h>
 #include <libsoup/soup.h>
@@ -10,11 +10,10 @@
 #include <memory>
 
 #include "platform/application.h"
-#include "platform/files.h"
+#include "platform/glib/glib_child_process.h"
 #include "platform/glib/gobject_ptr.h"
 #include "platform/glib/main_loop.h"
-#include "platform/glib/process.h"
-#include "platform/posix/listener_owner.h"
+#include "platform/linux/listener_owner.h"
 
 namespace tessary::platform {
 
@@ -32,9 +31,9 @@ guint milliseconds(double seconds) {
   return static_cast<guint>(std::lround(std::max(0.0, seconds) * 1000.0));
 }
 
-class GlibTimer final : public Timer {
+class Timer final : public platform::Timer {
  public:
-  GlibTimer(double interval, std::function<void()> tick)
+  Timer(double interval, std::function<void()> tick)
       : source_(attach(g_timeout_source_new(milliseconds(interval)), [tick = std::move(tick)] {
           tick();
           return true;
@@ -68,34 +67,35 @@ void probeFinished(GObject* source, GAsyncResult* result, gpointer data) {
 
 }  // namespace
 
-GlibSystem::GlibSystem() = default;
-GlibSystem::~GlibSystem() = default;
+System::System() = default;
+System::~System() = default;
 
-double GlibSystem::now() {
+double System::now() {
   return static_cast<double>(g_get_monotonic_time()) / 1e6;
 }
 
-void GlibSystem::sleep(double seconds) {
+void System::sleep(double seconds) {
   g_usleep(static_cast<gulong>(std::lround(seconds * 1e6)));
 }
 
-void GlibSystem::post(std::function<void()> work) {
+void System::post(std::function<void()> work) {
   postToMainLoop(std::move(work));
 }
 
-void GlibSystem::postAfter(double seconds, std::function<void()> work) {
+void System::postAfter(double seconds, std::function<void()> work) {
   attach(g_timeout_source_new(milliseconds(seconds)), [work = std::move(work)] {
     work();
     return false;
   });
 }
 
-std::unique_ptr<Timer> GlibSystem::startRepeating(double interval, std::function<void()> tick) {
-  return std::make_unique<GlibTimer>(interval, std::move(tick));
+std::unique_ptr<platform::Timer> System::startRepeating(double interval,
+                                                        std::function<void()> tick) {
+  return std::make_unique<Timer>(interval, std::move(tick));
 }
 
-void GlibSystem::probe(const std::string& url, double timeout,
-                       std::function<void(std::optional<int>)> completion) {
+void System::probe(const std::string& url, double timeout,
+                   std::function<void(std::optional<int>)> completion) {
   if (!session_) {
     // No proxy and no cache feature: every probe reaches the loopback server itself.
     session_.reset(SOUP_SESSION(g_object_new(SOUP_TYPE_SESSION, "proxy-resolver", nullptr,
@@ -120,7 +120,7 @@ void GlibSystem::probe(const std::string& url, double timeout,
                           inFlight->cancellable.get(), probeFinished, probe.release());
 }
 
-void GlibSystem::runInBackground(std::function<void()> work, std::function<void()> done) {
+void System::runInBackground(std::function<void()> work, std::function<void()> done) {
   struct Job {
     std::function<void()> work;
     std::function<void()> done;
@@ -139,20 +139,19 @@ void GlibSystem::runInBackground(std::function<void()> work, std::function<void(
   });
 }
 
-std::vector<unsigned> GlibSystem::loopbackListenerOwners(int port) {
-  return platform::loopbackListenerOwners(readUtf8File("/proc/net/tcp").value_or(""),
-                                          readUtf8File("/proc/net/tcp6").value_or(""), port);
+std::vector<unsigned> System::loopbackListenerOwners(int port) {
+  return platform::loopbackListenerOwners(port);
 }
 
-unsigned GlibSystem::currentUser() {
+unsigned System::currentUser() {
   return ::getuid();
 }
 
-SpawnResult GlibSystem::spawn(SpawnOptions options) {
+SpawnResult System::spawn(SpawnOptions options) {
   return spawnProcess(std::move(options));
 }
 
-std::string GlibSystem::homeDirectory() {
+std::string System::homeDirectory() {
   return g_get_home_dir();
 }
 

@@ -1,5 +1,5 @@
 // The desktop's services on GTK 3.
-#include "platform/gtk3/desktop.h"
+#include "platform/gtk3/gtk3_desktop.h"
 
 #include <limits.h>
 #include <stdlib.h>
@@ -7,8 +7,8 @@
 #include "platform/application.h"
 #include "platform/glib/environment.h"
 #include "platform/glib/main_loop.h"
-#include "platform/gtk3/status_item.h"
-#include "platform/gtk3/window.h"
+#include "platform/gtk3/gtk3_status_item.h"
+#include "platform/gtk3/gtk3_window.h"
 
 namespace tessary::platform::gtk3 {
 
@@ -38,14 +38,14 @@ void onChooserResponse(GtkNativeDialog* dialog, gint response, gpointer data) {
 
 }  // namespace
 
-void GtkDesktop::startup() {
-  if (info_.iconThemeDir)
-    gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), info_.iconThemeDir->c_str());
+void Desktop::startup() {
+  if (iconThemeDir_)
+    gtk_icon_theme_append_search_path(gtk_icon_theme_get_default(), iconThemeDir_->c_str());
   // A window's icon is set only where the theme has it.
   gtk_window_set_default_icon_name(info_.iconName.c_str());
 }
 
-std::optional<Size> GtkDesktop::workArea() {
+std::optional<Size> Desktop::workArea() {
   GdkDisplay* display = gdk_display_get_default();
   GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
   if (!monitor && gdk_display_get_n_monitors(display) > 0)
@@ -56,7 +56,7 @@ std::optional<Size> GtkDesktop::workArea() {
   return Size{area.width, area.height};
 }
 
-std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
+std::unique_ptr<Window> Desktop::createWindow(const WindowOptions& options) {
   accelerators_ = adopt(gtk_accel_group_new());
   GtkWidget* bar = gtk_menu_bar_new();
   std::vector<Accelerator> beforePage;
@@ -70,22 +70,21 @@ std::unique_ptr<Window> GtkDesktop::createWindow(const WindowOptions& options) {
     gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), submenu);
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
   }
-  auto window =
-      std::make_unique<GtkMainWindow>(application_, options, bar, accelerators_.get(),
-                                      std::move(beforePage), [this] { sandbox_.decide(); });
+  auto window = std::make_unique<MainWindow>(application_, options, bar, accelerators_.get(),
+                                             std::move(beforePage), [this] { sandbox_.decide(); });
   main_ = window->toplevel();
   // The engine's network process then starts beside the window's first frame, not after the
   // first page is asked for (measured in bench/results/2026-12-08-startup-sandbox.md).
-  if (sandbox_.decideIfAnswered()) window->gtkWebView().prepare();
+  if (sandbox_.decideIfAnswered()) window->prepareWebView();
   return window;
 }
 
-std::unique_ptr<StatusItem> GtkDesktop::createStatusItem(const StatusItemOptions& options) {
-  return createIndicator(options, info_.iconThemeDir);
+std::unique_ptr<StatusItem> Desktop::createStatusItem(const StatusItemOptions& options) {
+  return createIndicator(options, iconThemeDir_);
 }
 
-void GtkDesktop::alert(const std::string& title, const std::string& text, const std::string& button,
-                       std::function<void()> pressed) {
+void Desktop::alert(const std::string& title, const std::string& text, const std::string& button,
+                    std::function<void()> pressed) {
   if (main_) gtk_window_present(main_);
   GtkWidget* dialog = gtk_message_dialog_new(main_, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
                                              GTK_BUTTONS_NONE, "%s", title.c_str());
@@ -99,11 +98,11 @@ void GtkDesktop::alert(const std::string& title, const std::string& text, const 
   gtk_widget_show(dialog);
 }
 
-void GtkDesktop::closeAlerts() {
+void Desktop::closeAlerts() {
   for (GtkWidget* dialog : std::exchange(alerts_, {})) gtk_widget_destroy(dialog);
 }
 
-void GtkDesktop::onAlertResponse(GtkWidget* dialog, gint, gpointer data) {
+void Desktop::onAlertResponse(GtkWidget* dialog, gint, gpointer data) {
   // Taken out first: the answer goes with the dialog.
   auto [desktop, pressed] = std::move(Boxed<AlertAnswer>::of(data));
   std::erase(desktop->alerts_, dialog);
@@ -111,13 +110,13 @@ void GtkDesktop::onAlertResponse(GtkWidget* dialog, gint, gpointer data) {
   if (pressed) pressed();
 }
 
-void GtkDesktop::showAbout() {
+void Desktop::showAbout() {
   gtk_show_about_dialog(main_, "program-name", info_.name.c_str(), "version", info_.version.c_str(),
                         "logo-icon-name", info_.iconName.c_str(), "comments", info_.comment.c_str(),
                         nullptr);
 }
 
-void GtkDesktop::chooseFiles(const FileChooserOptions& options, FileListCompletion completion) {
+void Desktop::chooseFiles(const FileChooserOptions& options, FileListCompletion completion) {
   // GTK 3 chooses either files or folders in one dialog, so chooseDirectories goes unheard:
   // files always win.
   GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
@@ -140,19 +139,19 @@ void GtkDesktop::chooseFiles(const FileChooserOptions& options, FileListCompleti
   gtk_native_dialog_show(GTK_NATIVE_DIALOG(chooser));
 }
 
-void GtkDesktop::openInBrowser(const std::string& url) {
+void Desktop::openInBrowser(const std::string& url) {
   auto context =
       adopt(G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(gdk_display_get_default())));
   useUserEnvironment(context.get());
   g_app_info_launch_default_for_uri(url.c_str(), context.get(), nullptr);
 }
 
-void GtkDesktop::quit() {
+void Desktop::quit() {
   closeAlerts();
   g_application_quit(G_APPLICATION(application_));
 }
 
-bool GtkDesktop::hasVisibleWindow() const {
+bool Desktop::hasVisibleWindow() const {
   if (!main_ || !gtk_widget_get_visible(GTK_WIDGET(main_))) return false;
   GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(main_));
   return !surface || !(gdk_window_get_state(surface) & GDK_WINDOW_STATE_ICONIFIED);

@@ -11,19 +11,24 @@
 #include "platform/desktop.h"
 #include "platform/glib/gobject_ptr.h"
 #include "platform/gtk3/menu.h"
-#include "platform/gtk3/sandbox.h"
+#include "platform/webkit/sandbox.h"
 
 namespace tessary::platform::gtk3 {
 
 using namespace glib;
 
-class GtkDesktop final : public Desktop {
+class Desktop final : public platform::Desktop {
  public:
-  GtkDesktop(GtkApplication* application, const ApplicationInfo& info)
-      : application_(application), info_(info), sandbox_(info.command) {}
-  ~GtkDesktop() override { closeAlerts(); }
-  GtkDesktop(const GtkDesktop&) = delete;
-  GtkDesktop& operator=(const GtkDesktop&) = delete;
+  // iconThemeDir: a folder holding hicolor icons of the program's own, or nothing.
+  Desktop(GtkApplication* application, const ApplicationInfo& info,
+          std::optional<std::string> iconThemeDir)
+      : application_(application),
+        info_(info),
+        iconThemeDir_(std::move(iconThemeDir)),
+        sandbox_(info.command) {}
+  ~Desktop() override { closeAlerts(); }
+  Desktop(const Desktop&) = delete;
+  Desktop& operator=(const Desktop&) = delete;
 
   void installMenuBar(std::vector<Menu> menus) override { menus_ = std::move(menus); }
   std::optional<Size> workArea() override;
@@ -46,11 +51,12 @@ class GtkDesktop final : public Desktop {
  private:
   GtkApplication* application_;
   const ApplicationInfo& info_;
-  EngineSandbox sandbox_;
+  const std::optional<std::string> iconThemeDir_;
+  webkit::EngineSandbox sandbox_;
   std::vector<Menu> menus_;
   GObjectPtr<GtkAccelGroup> accelerators_;
   struct AlertAnswer {
-    GtkDesktop* desktop;
+    Desktop* desktop;
     std::function<void()> pressed;
   };
   static void onAlertResponse(GtkWidget* dialog, gint, gpointer data);

@@ -1,16 +1,16 @@
-// The web view on WebKitGTK 4.1.
-#include "platform/gtk3/web_view.h"
+// The web view's engine part on WebKitGTK (see webkit_web_view.h).
+#include "platform/webkit/webkit_web_view.h"
 
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "platform/glib/main_loop.h"
-#include "platform/gtk3/downloads.h"
-#include "platform/gtk3/page_focus.h"
 #include "platform/webkit/address.h"
+#include "platform/webkit/page_focus.h"
+#include "platform/webkit/webkit_download.h"
 
-namespace tessary::platform::gtk3 {
+namespace tessary::platform::webkit {
 
 using namespace glib;
 
@@ -40,68 +40,63 @@ Permission kindOf(WebKitPermissionRequest* request) {
 // The engine keeps local storage and IndexedDB in its folder for the program under the XDG
 // data folder by itself, but cookies only in memory unless told: kept beside the rest, they
 // outlive a quit as in a browser (session cookies still end with the program).
-void keepCookies(WebKitWebContext* context) {
-  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(context);
-  const char* base = webkit_website_data_manager_get_base_data_directory(data);
+void keepCookies(WebKitWebView* view) {
+  const auto [cookies, base] = websiteDataOf(view);
   GCharPtr file(
       base ? g_build_filename(base, "cookies.sqlite", nullptr)
            : g_build_filename(g_get_user_data_dir(), g_get_prgname(), "cookies.sqlite", nullptr));
-  webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(data),
-                                               file.get(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  webkit_cookie_manager_set_persistent_storage(cookies, file.get(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
 }
 
 }  // namespace
 
-GtkWebView::GtkWebView(GtkBox* place, Color background, std::function<void()> beforeView)
-    : place_(place), background_(background), beforeView_(std::move(beforeView)) {}
+WebView::WebView(Color background, std::function<void()> beforeView)
+    : background_(background), beforeView_(std::move(beforeView)) {}
 
-GtkWebView::~GtkWebView() {
+WebView::~WebView() {
   g_cancellable_cancel(scripts_.get());
 }
 
 // The engine starts its network process with the view, after which its sandbox can no
-// longer be chosen: the view is made when it is first needed, in the window's page area.
-WebKitWebView* GtkWebView::view() {
+// longer be chosen: the view is made when it is first needed, and then put in its place.
+WebKitWebView* WebView::view() {
   if (view_) return view_.get();
   if (auto before = std::exchange(beforeView_, nullptr)) before();
   view_.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new())));
-  keepCookies(webkit_web_view_get_context(view_.get()));
-  GdkRGBA color{background_.red, background_.green, background_.blue, background_.alpha};
+  keepCookies(view_.get());
+  // Assigned, not listed: GTK 4's colour is made of floats.
+  GdkRGBA color;
+  color.red = background_.red, color.green = background_.green, color.blue = background_.blue;
+  color.alpha = background_.alpha;
   webkit_web_view_set_background_color(view_.get(), &color);
   // One local page needs no accelerated compositing; without it the process tree holds a
   // third less memory and the page looks the same (measured in bench/).
   webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_.get()),
                                                    WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-  signals_.connect(view_.get(), "drag-data-received", onDragData, this);
-  signals_.connect(view_.get(), "drag-drop", onDrop, this);
   droppedFiles_.emplace(view_.get());
   signals_.connect(view_.get(), "decide-policy", onDecidePolicy, this);
   signals_.connect(view_.get(), "create", onCreate, this);
-  signals_.connect(view_.get(), "context-menu", onContextMenu, nullptr);
+  signals_.connect(view_.get(), "context-menu", contextMenuCallback<onContextMenu>(), nullptr);
   signals_.connect(view_.get(), "run-file-chooser", onRunFileChooser, this);
   signals_.connect(view_.get(), "permission-request", onPermissionRequest, this);
   signals_.connect(view_.get(), "load-changed", onLoadChanged, this);
   signals_.connect(view_.get(), "web-process-terminated", onTerminated, this);
   signals_.connect(view_.get(), "close", onClose, this);
   signals_.connect(view_.get(), "script-dialog", onScriptDialog, this);
-  signals_.connect(webkit_web_view_get_context(view_.get()), "download-started", onDownloadStarted,
-                   this);
+  signals_.connect(downloadsOf(view_.get()), "download-started", onDownloadStarted, this);
   keepPageFocused(view_.get());
-  GtkWidget* widget = GTK_WIDGET(view_.get());
-  gtk_box_pack_start(place_, widget, TRUE, TRUE, 0);
-  gtk_widget_show(widget);
-  // Where the keyboard, and a screen reader, start; and return to after a dialog.
-  gtk_widget_grab_focus(widget);
+  place(view_.get());
   return view_.get();
 }
 
 // WebKitGTK lets a file page read the files beside it and has no narrower root to set.
-void GtkWebView::loadFile(const std::string& path, const std::string&) {
+void WebView::loadFile(const std::string& path, const std::string&) {
   GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
   if (uri) startLoad(uri.get());
 }
 
-void GtkWebView::runScript(const std::string& script, std::function<void()> done) {
+void WebView::runScript(const std::string& script, std::function<void()> done) {
   using Done = std::function<void()>;
   webkit_web_view_evaluate_javascript(
       view(), script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, scripts_.get(),
@@ -116,7 +111,7 @@ void GtkWebView::runScript(const std::string& script, std::function<void()> done
       Boxed<Done>::box(std::move(done)));
 }
 
-void GtkWebView::editCommand(EditCommand command) {
+void WebView::editCommand(EditCommand command) {
   static const std::pair<EditCommand, const char*> names[] = {
       {EditCommand::Undo, WEBKIT_EDITING_COMMAND_UNDO},
       {EditCommand::Redo, WEBKIT_EDITING_COMMAND_REDO},
@@ -128,11 +123,11 @@ void GtkWebView::editCommand(EditCommand command) {
     if (each == command && view_) webkit_web_view_execute_editing_command(view_.get(), name);
 }
 
-void GtkWebView::reload() {
+void WebView::reload() {
   if (!page_.empty()) startLoad(page_);
 }
 
-void GtkWebView::askToLeave(std::function<void(LeaveAnswer)> answer) {
+void WebView::askToLeave(std::function<void(LeaveAnswer)> answer) {
   leave_ = std::move(answer);
   if (asking_) {
     leave_(LeaveAnswer::Asking);
@@ -142,8 +137,8 @@ void GtkWebView::askToLeave(std::function<void(LeaveAnswer)> answer) {
   webkit_web_view_try_close(view());
 }
 
-void GtkWebView::onClose(WebKitWebView*, gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+void WebView::onClose(WebKitWebView*, gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   self->asking_ = false;
   // A page's own window.close() is not the user leaving.
   if (auto leave = std::exchange(self->leave_, nullptr)) leave(LeaveAnswer::Leave);
@@ -152,8 +147,8 @@ void GtkWebView::onClose(WebKitWebView*, gpointer data) {
 // The engine's question is its own dialog inside the view, in the user's language. While it is
 // open the page's process waits for it; a script sent now runs only after the page has
 // answered the close, so its end, with no close before it, means the user stayed.
-gboolean GtkWebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+gboolean WebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM ||
       !self->leave_ || self->asking_)
     return FALSE;
@@ -165,14 +160,14 @@ gboolean GtkWebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, 
   return FALSE;
 }
 
-void GtkWebView::startLoad(const std::string& page) {
+void WebView::startLoad(const std::string& page) {
   page_ = page;
   awaited_ = Load::Asked;
   webkit_web_view_load_uri(view(), page.c_str());
 }
 
-void GtkWebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+void WebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   if (event == WEBKIT_LOAD_STARTED && self->awaited_ == Load::Asked) {
     self->awaited_ = Load::Started;
   } else if (event == WEBKIT_LOAD_FINISHED && self->awaited_ == Load::Started) {
@@ -181,52 +176,35 @@ void GtkWebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
   }
 }
 
-// The drag's data arrives when the pointer first enters the view with it, long before the
-// drop, and again as it moves: what it carries is kept for the drop.
-void GtkWebView::onDragData(GtkWidget*, GdkDragContext* context, gint, gint, GtkSelectionData* data,
-                            guint, guint, gpointer self) {
-  Drop dragged;
-  if (GStrvPtr uris{gtk_selection_data_get_uris(data)}) {
-    for (gchar** uri = uris.get(); *uri; ++uri) {
-      dragged.dropped.emplace_back(*uri);
-      GCharPtr path(g_filename_from_uri(*uri, nullptr, nullptr));
-      if (path && g_file_test(path.get(), G_FILE_TEST_IS_REGULAR))
-        dragged.files.emplace_back(path.get());
-    }
-  }
-  GCharPtr text(reinterpret_cast<gchar*>(gtk_selection_data_get_text(data)));
-  if (text) dragged.dropped.emplace_back(g_strstrip(text.get()));
-  auto* view = static_cast<GtkWebView*>(self);
-  view->droppedFiles_->dragging(!dragged.files.empty() && !gtk_drag_get_source_widget(context));
-  view->dragged_ = std::move(dragged);
+void WebView::dragArrived(Drop dragged) {
+  droppedFiles_->dragging(!dragged.files.empty() && dragged.fromOtherProgram);
+  dragged_ = std::move(dragged);
 }
 
 // Before the engine's own handler, which delivers the drop to the page: a drop that no part of
 // the page takes makes the engine open what was dropped in place of the page.
-gboolean GtkWebView::onDrop(GtkWidget*, GdkDragContext* context, gint, gint, guint, gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
-  Drop drop = std::exchange(self->dragged_, {});
-  drop.fromOtherProgram = !gtk_drag_get_source_widget(context);
-  self->droppedFiles_->clear();
-  if (self->dropped_) self->dropped_(drop);
-  return FALSE;
+void WebView::dropArrived(bool fromOtherProgram) {
+  Drop drop = std::exchange(dragged_, {});
+  drop.fromOtherProgram = fromOtherProgram;
+  droppedFiles_->clear();
+  if (dropped_) dropped_(drop);
 }
 
-void GtkWebView::handDroppedFiles(const std::vector<std::string>& paths) {
+void WebView::handDroppedFiles(const std::vector<std::string>& paths) {
   if (droppedFiles_) droppedFiles_->hand(paths);
 }
 
-void GtkWebView::onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+void WebView::onDownloadStarted(GObject*, WebKitDownload* download, gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   if (self->view_ && webkit_download_get_web_view(download) == self->view_.get())
     watchDownload(download, self->saveAs_);
 }
 
 // Answered at once: left unanswered, the engine would apply its own default, which allows
 // pointer lock and may allow what a later version adds.
-gboolean GtkWebView::onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request,
-                                         gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+gboolean WebView::onPermissionRequest(WebKitWebView*, WebKitPermissionRequest* request,
+                                      gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   if (self->permissions_ && self->permissions_(kindOf(request))) {
     webkit_permission_request_allow(request);
   } else {
@@ -235,16 +213,16 @@ gboolean GtkWebView::onPermissionRequest(WebKitWebView*, WebKitPermissionRequest
   return TRUE;
 }
 
-void GtkWebView::onTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
-                              gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+void WebView::onTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                           gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   // An end the program asked for is no crash.
   if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API && self->crashed_) self->crashed_();
 }
 
-gboolean GtkWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                                    WebKitPolicyDecisionType type, gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+gboolean WebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
   auto* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -257,13 +235,12 @@ gboolean GtkWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
 }
 
 // window.open and target-blank links end here: never a second view.
-GtkWidget* GtkWebView::onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) {
+GtkWidget* WebView::onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) {
   return nullptr;
 }
 
 // What would open a second view opens nothing: the menu does not offer it.
-gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
-                                   WebKitHitTestResult*, gpointer) {
+gboolean WebView::onContextMenu(WebKitContextMenu* menu) {
   std::vector<WebKitContextMenuItem*> newWindow;
   for (GList* item = webkit_context_menu_get_items(menu); item; item = item->next) {
     switch (webkit_context_menu_item_get_stock_action(WEBKIT_CONTEXT_MENU_ITEM(item->data))) {
@@ -282,9 +259,9 @@ gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkE
   return FALSE;
 }
 
-gboolean GtkWebView::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
-                                      gpointer data) {
-  auto* self = static_cast<GtkWebView*>(data);
+gboolean WebView::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
+                                   gpointer data) {
+  auto* self = static_cast<WebView*>(data);
   if (self->droppedFiles_->answer(request)) return TRUE;
   if (!self->fileRequests_) return FALSE;
   FileRequest params;
@@ -306,4 +283,4 @@ gboolean GtkWebView::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* 
   return TRUE;
 }
 
-}  // namespace tessary::platform::gtk3
+}  // namespace tessary::platform::webkit
