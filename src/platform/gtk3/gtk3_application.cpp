@@ -112,7 +112,9 @@ int runApplication(const ApplicationInfo& info, int argc, char** argv,
                         SourceId(g_unix_signal_add(SIGINT, onQuitSignal, &running)),
                         SourceId(g_unix_signal_add(SIGHUP, onQuitSignal, &running))};
   int status = g_application_run(G_APPLICATION(application.get()), argc, argv);
-  // Quitting already: a second signal (Ctrl-C after a hang-up) must not end it otherwise.
+  // Quitting already: a second signal (Ctrl-C after a hang-up) must not end it otherwise. GLib
+  // puts back the default action when its last source for a signal goes, so they go first.
+  for (auto& source : signals) source.reset();
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::signal(sig, SIG_IGN);
   running.delegate.reset();
   return status;
