@@ -35,9 +35,6 @@ class BackendSupervisor {
   // meanwhile (one started by hand, say) shown instead. Nothing when it had not given up.
   void tryAgain();
 
-  bool running() const { return backend != nullptr; }
-  bool polling() const { return pollTimer != nullptr; }
-
  private:
   void backendEnded();
   void pollTick();

@@ -38,7 +38,7 @@ bool MainWindow::windowShouldClose() {
 }
 
 void MainWindow::loadPanel(const std::string& url) {
-  if (std::exchange(panelLoaded_, true)) return;
+  panelLoaded_ = true;
   webView_->loadUrl(url);
 }
 

@@ -30,7 +30,7 @@ class MainWindow {
   void showWindow() { window_->present(); }
   // Closing only hides it.
   bool windowShouldClose();
-  // The panel, loaded once until it goes away with its backend.
+  // The panel, shown until it goes away with its backend.
   void loadPanel(const std::string& url);
   bool panelLoaded() const { return panelLoaded_; }
   void panelGone() { panelLoaded_ = false; }
